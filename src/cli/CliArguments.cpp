@@ -1,0 +1,180 @@
+#include "CliArguments.h"
+
+#include "LocalTime.h"
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+namespace vintrel {
+
+const char* const kUsage =
+    "Usage: vintrel2-scan [OPTIONS] FOLDER\n"
+    "Without a filter option: one CSV row per file type (Type,Description,Count,Size),\n"
+    "in the order the types were first met. With any filter option: the matching files\n"
+    "(Filename,\"Date Created\",\"Date modified\",Size,Attribs).\n"
+    "\n"
+    "  --type-mask MASK      extension patterns, e.g. \".txt;*.doc\"\n"
+    "  --name-mask MASK      file name patterns, e.g. \"report*\"\n"
+    "  --created after|equal|before:YYYY-MM-DD\n"
+    "  --modified after|equal|before:YYYY-MM-DD\n"
+    "  --size greater|equal|less:KB\n"
+    "  --attributes=[r][a]   only read-only (r) or archive (a) files; no letter: all files\n"
+    "  --list                list every file that is not excluded\n"
+    "  --type TEXT           every file of one type, as the type table shows it (\"\" for none)\n"
+    "  --include-hidden      do not exclude hidden files\n"
+    "  --include-system      do not exclude system files (devices, FIFOs, sockets)\n"
+    "  --no-subfolders       do not walk subfolders\n"
+    "  -o, --output FILE     write a CSV file (UTF-16 with byte-order mark)\n"
+    "  --summary             totals on standard error\n"
+    "  -h, --help            this text\n";
+
+namespace {
+
+// Date as YYYY-MM-DD, midnight local time.
+std::optional<LocalDateTime> ParseDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+    int year = 0, month = 0, day = 0;
+    const auto number = [&](size_t at, size_t length, int& out) {
+        const auto r = std::from_chars(text.data() + at, text.data() + at + length, out);
+        return r.ec == std::errc() && r.ptr == text.data() + at + length;
+    };
+    if (!number(0, 4, year) || !number(5, 2, month) || !number(8, 2, day)) return std::nullopt;
+    if (!IsValidDate(year, month, day)) return std::nullopt;
+    CivilTime t;
+    t.year = year, t.month = month, t.day = day;
+    return EncodeLocalDateTime(t);
+}
+
+std::optional<double> ParseKb(std::string_view text) {
+    double value = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() ||
+        !std::isfinite(value) || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// "word:value" with word one of three; returns its index.
+int SplitComparison(const std::string& option, const std::string& text,
+                    const char* const (&words)[3], std::string& value) {
+    const size_t colon = text.find(':');
+    if (colon != std::string::npos) {
+        const std::string word = text.substr(0, colon);
+        for (int i = 0; i < 3; ++i) {
+            if (word == words[i]) {
+                value = text.substr(colon + 1);
+                return i;
+            }
+        }
+    }
+    throw UsageError(option + " needs " + words[0] + "|" + words[1] + "|" + words[2] +
+                     ":VALUE, not '" + text + "'");
+}
+
+} // namespace
+
+CliArguments ParseCliArguments(const std::vector<std::string>& args) {
+    CliArguments result;
+    std::vector<std::string> folders;
+    bool listAll = false;
+    bool typeMode = false;
+    bool optionsEnded = false;
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            folders.push_back(arg);
+            continue;
+        }
+        std::optional<std::string> attached;
+        if (arg.rfind("--", 0) == 0) {
+            if (const size_t eq = arg.find('='); eq != std::string::npos) {
+                attached = arg.substr(eq + 1);
+                arg.resize(eq);
+            }
+        }
+        const auto value = [&]() -> std::string {
+            if (attached) return *attached;
+            if (i + 1 >= args.size()) throw UsageError(arg + " needs a value");
+            return args[++i];
+        };
+        const auto flag = [&] {
+            if (attached) throw UsageError(arg + " takes no value");
+        };
+
+        SearchOptions& o = result.options;
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--type-mask") {
+            o.singleFile = true;
+            o.fileType = WildcardPattern(value());
+        } else if (arg == "--name-mask") {
+            o.inFile = true;
+            o.inText = WildcardPattern(value());
+        } else if (arg == "--created" || arg == "--modified") {
+            static const char* const kWords[3] = {"after", "equal", "before"};
+            std::string dateText;
+            const int index = SplitComparison(arg, value(), kWords, dateText);
+            const auto date = ParseDate(dateText);
+            if (!date) throw UsageError(arg + ": '" + dateText + "' is not a date (YYYY-MM-DD)");
+            if (arg == "--created") {
+                o.fileCreated = true, o.fileCreatedIndex = index, o.createDate = *date;
+            } else {
+                o.fileModified = true, o.fileModifiedIndex = index, o.modDate = *date;
+            }
+        } else if (arg == "--size") {
+            static const char* const kWords[3] = {"greater", "equal", "less"};
+            std::string kbText;
+            const int index = SplitComparison(arg, value(), kWords, kbText);
+            const auto kb = ParseKb(kbText);
+            if (!kb) throw UsageError("--size: '" + kbText + "' is not a size in KB");
+            o.fileSize = true, o.fileSizeIndex = index, o.fileSizeKb = *kb;
+        } else if (arg == "--attributes") {
+            o.attribsChk = true;
+            for (const char letter : attached.value_or("")) {
+                if (letter == 'r') o.readChk = true;
+                else if (letter == 'a') o.archiveChk = true;
+                else throw UsageError("--attributes takes the letters r and a");
+            }
+        } else if (arg == "--list") {
+            flag();
+            listAll = true;
+        } else if (arg == "--type") {
+            typeMode = true;
+            result.mode = value();
+        } else if (arg == "--include-hidden") {
+            flag();
+            o.excludeHidden = false;
+        } else if (arg == "--include-system") {
+            flag();
+            o.excludeSystem = false;
+        } else if (arg == "--no-subfolders") {
+            flag();
+            result.recurse = false;
+        } else if (arg == "-o" || arg == "--output") {
+            result.outputFile = value();
+            if (result.outputFile.empty()) throw UsageError(arg + " needs a file name");
+        } else if (arg == "--summary") {
+            flag();
+            result.summary = true;
+        } else if (arg == "-h" || arg == "--help") {
+            result.help = true;
+            return result;
+        } else {
+            throw UsageError("unknown option '" + arg + "'");
+        }
+    }
+
+    if (folders.empty()) throw UsageError("no FOLDER given");
+    if (folders.size() > 1) throw UsageError("more than one FOLDER given");
+    result.folder = folders.front();
+    if (result.folder.empty()) throw UsageError("FOLDER is empty");
+
+    if (listAll) result.options.attribsChk = true;
+    if (!typeMode) result.mode = result.options.anyFilter() ? "x" : "+";
+    return result;
+}
+
+} // namespace vintrel

@@ -1,0 +1,32 @@
+#pragma once
+// The command line of vintrel2-scan.
+
+#include "ScanHost.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vintrel {
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CliArguments {
+    std::string folder;
+    SearchOptions options;
+    bool recurse = true;
+    std::string mode = "+"; // "+", "x" or a type text
+    std::string outputFile; // empty: standard output
+    bool summary = false;
+    bool help = false;
+};
+
+// Raises UsageError with what is wrong.
+CliArguments ParseCliArguments(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
+
+} // namespace vintrel

@@ -1,0 +1,163 @@
+// vintrel2-scan: the type table or a filtered file list of a folder tree, as CSV.
+
+#include "CliArguments.h"
+#include "CliHost.h"
+#include "Collation.h"
+#include "Csv.h"
+#include "Errors.h"
+#include "FolderScanner.h"
+#include "RowTexts.h"
+#include "SystemLocale.h"
+#include "TypeDescription.h"
+#include "Utf8.h"
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace vintrel;
+
+namespace {
+
+ScanState* gState = nullptr;
+
+extern "C" void OnInterrupt(int) {
+    if (gState) gState->StopRequested.store(true);
+}
+
+// Lines to standard output (UTF-8, CR LF) or collected for the CSV file.
+class LineSink {
+public:
+    explicit LineSink(bool toFile) : toFile_(toFile) {}
+
+    void add(std::string line) {
+        if (toFile_) {
+            lines_.push_back(std::move(line));
+            return;
+        }
+        buffer_ += line;
+        buffer_ += "\r\n";
+        if (buffer_.size() >= 1 << 16) flush();
+    }
+    void flush() {
+        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size()) {
+            throw UserError("Stream write error");
+        }
+        buffer_.clear();
+    }
+    void finish(const std::string& fileName) {
+        if (toFile_) SaveLinesToFile(lines_, fileName);
+        flush();
+        if (std::fflush(stdout) != 0) throw UserError("Stream write error");
+    }
+
+private:
+    bool toFile_;
+    std::vector<std::string> lines_;
+    std::string buffer_;
+};
+
+template <size_t N>
+std::string CsvOf(const std::array<std::string, N>& cells) {
+    std::string line;
+    for (size_t i = 0; i < N; ++i) {
+        if (i > 0) line += ',';
+        AppendCsvField(line, cells[i]);
+    }
+    return line;
+}
+
+template <size_t N> std::string HeaderOf(const std::array<const char*, N>& captions) {
+    std::vector<std::string_view> fields(captions.begin(), captions.end());
+    return CsvLine(fields);
+}
+
+int Run(const CliArguments& args) {
+    const LocaleSettings locale = SystemLocaleSettings();
+    const Collation collation = Collation::FromEnvironment();
+    ResultLists lists(collation);
+    ScanState state;
+    const bool typeStatistics = args.mode == kModeTypes;
+    CliHost host(args.options, typeStatistics, isatty(STDERR_FILENO));
+    FolderScanner scanner(host, state, lists);
+
+    gState = &state;
+    std::signal(SIGINT, OnInterrupt);
+    scanner.ScanFolder(args.folder, args.recurse, args.mode);
+    host.finish();
+    std::signal(SIGINT, SIG_DFL);
+
+    if (!state.RootError.empty()) {
+        std::fprintf(stderr, "vintrel2-scan: cannot read folder '%s': %s\n",
+                     DisplayText(args.folder).c_str(), state.RootError.c_str());
+        return 1;
+    }
+
+    LineSink sink(!args.outputFile.empty());
+    int64_t totalSize = 0;
+    size_t listedCount = 0;
+    if (typeStatistics) {
+        sink.add(HeaderOf(kTypeColumns));
+        for (size_t i = 0; i < lists.TypeIndex.size(); ++i) {
+            const TDataRec& record = lists.TypeList[lists.TypeIndex[i].Position];
+            totalSize += record.TotalSize;
+            sink.add(CsvOf(MakeTypeRow(record, GetTypeDescription(DisplayText(record.Extension)), locale)));
+        }
+    } else {
+        sink.add(HeaderOf(kFileColumns));
+        const DateTextFormat dates(locale);
+        listedCount = lists.FileList.size();
+        while (!lists.FileList.empty()) {
+            const TFileRec& record = lists.FileList.front();
+            totalSize += record.Size;
+            sink.add(CsvOf(MakeFileRow(record, dates, locale)));
+            lists.FileList.pop_front(); // the rows are the only copy from here on
+        }
+    }
+    sink.finish(args.outputFile);
+
+    if (args.summary) {
+        if (typeStatistics) {
+            std::fprintf(stderr, "Total files: %lld\nTotal size: %s\nTotal types: %zu\n",
+                         static_cast<long long>(state.TypedFileCount),
+                         FormatFileSize(totalSize, locale).c_str(), lists.TypeIndex.size());
+        } else {
+            std::fprintf(stderr, "Total files: %zu\nTotal size: %s\nVisited/listed: %s\n",
+                         listedCount, FormatFileSize(totalSize, locale).c_str(),
+                         FileCountText(state.VisitedCount, listedCount).c_str());
+        }
+        std::fprintf(stderr, "Unreadable folders: %lld\n", static_cast<long long>(state.UnreadableFolders));
+    } else if (state.UnreadableFolders > 0) {
+        std::fprintf(stderr, "vintrel2-scan: %lld folder(s) could not be read and were skipped\n",
+                     static_cast<long long>(state.UnreadableFolders));
+    }
+    if (state.StopRequested) {
+        std::fputs("vintrel2-scan: stopped; the results are incomplete\n", stderr);
+        return 130;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    CliArguments parsed;
+    try {
+        parsed = ParseCliArguments(args);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "vintrel2-scan: %s\n\n%s", e.what(), kUsage);
+        return 2;
+    }
+    if (parsed.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    try {
+        return Run(parsed);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vintrel2-scan: %s\n", e.what());
+        return 1;
+    }
+}

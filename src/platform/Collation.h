@@ -1,0 +1,43 @@
+#pragma once
+// Locale-aware, case-insensitive comparison of texts: the user's collation at secondary
+// strength. Two texts are equal exactly when their sort keys are equal.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct UCollator;
+
+namespace vintrel {
+
+class Collation {
+public:
+    // ICU locale id; the empty id is the root collation.
+    explicit Collation(const std::string& icuLocale);
+    ~Collation();
+    Collation(Collation&&) noexcept;
+    Collation& operator=(Collation&&) noexcept;
+
+    // The collation of LC_ALL, LC_COLLATE or LANG, first one set. The C locale (C, C.UTF-8,
+    // POSIX) takes the root collation: ICU's en_US_POSIX would tell letter case apart.
+    static Collation FromEnvironment();
+    static std::string IcuLocaleFromPosix(std::string_view posixLocale);
+
+    // -1, 0 or +1.
+    int compare(std::string_view a, std::string_view b) const;
+    bool equal(std::string_view a, std::string_view b) const { return compare(a, b) == 0; }
+
+    // Binary-comparable key; bytes that are not UTF-8 stay distinct.
+    std::string sortKey(std::string_view text) const;
+
+    const std::string& locale() const { return locale_; }
+
+private:
+    struct Closer {
+        void operator()(UCollator* c) const;
+    };
+    std::unique_ptr<UCollator, Closer> collator_;
+    std::string locale_;
+};
+
+} // namespace vintrel

@@ -1,0 +1,236 @@
+#include "FolderReader.h"
+
+#include "FileAttributes.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace vintrel {
+
+namespace {
+
+constexpr size_t kReadBufferSize = 64 * 1024;
+
+// The kernel's record; the NUL-terminated name follows the fixed part.
+struct LinuxDirent64 {
+    uint64_t d_ino;
+    int64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+};
+constexpr size_t kDirentNameOffset = 19;
+
+FileTime ToFileTime(const statx_timestamp& t) {
+    return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
+}
+
+uint32_t AttributesOf(const struct statx& sx, std::string_view name) {
+    uint32_t bits = IsHiddenName(name) ? kAttrHidden : 0;
+    const mode_t type = sx.stx_mode & S_IFMT;
+    if (type == S_IFDIR) return bits | kAttrDirectory;
+    if (type == S_IFLNK) bits |= kAttrReparsePoint;
+    if (type == S_IFCHR || type == S_IFBLK || type == S_IFIFO || type == S_IFSOCK) {
+        bits |= kAttrSystem;
+    }
+    const auto hasAttr = [&](uint64_t attr) {
+        return (sx.stx_attributes_mask & attr) && (sx.stx_attributes & attr);
+    };
+    if (type != S_IFLNK && (!(sx.stx_mode & S_IWUSR) || hasAttr(STATX_ATTR_IMMUTABLE))) {
+        bits |= kAttrReadOnly;
+    }
+    if (hasAttr(STATX_ATTR_COMPRESSED)) bits |= kAttrCompressed;
+    return bits;
+}
+
+// File systems that hold no files of the user, only views of the kernel.
+bool IsPseudoMagic(unsigned long magic) {
+    switch (magic) {
+    case 0x9fa0:     // proc
+    case 0x62656572: // sysfs
+    case 0x27e0eb:   // cgroup
+    case 0x63677270: // cgroup2
+    case 0x64626720: // debugfs
+    case 0x74726163: // tracefs
+    case 0x73636673: // securityfs
+    case 0x1cd1:     // devpts
+    case 0x6165676c: // pstore
+    case 0xcafe4a11: // bpf
+    case 0x62656570: // configfs
+    case 0x65735543: // fusectl
+    case 0x19800202: // mqueue
+    case 0x42494e4d: // binfmt_misc
+    case 0xde5e81e4: // efivarfs
+    case 0xf97cff8c: // selinuxfs
+    case 0x6e736673: // nsfs
+        return true;
+    default:
+        return false;
+    }
+}
+
+// devtmpfs reports the magic number of tmpfs; only the mount table tells them apart.
+bool IsDevtmpfs(dev_t device) {
+    std::ifstream mounts("/proc/self/mountinfo");
+    std::string line;
+    const std::string wanted =
+        std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    while (std::getline(mounts, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, majorMinor;
+        fields >> id >> parent >> majorMinor;
+        if (majorMinor != wanted) continue;
+        const size_t dash = line.find(" - ");
+        if (dash == std::string::npos) continue;
+        std::istringstream rest(line.substr(dash + 3));
+        std::string type;
+        rest >> type;
+        return type == "devtmpfs";
+    }
+    return false;
+}
+
+} // namespace
+
+bool FindRecord::isFolder() const { return attributes & kAttrDirectory; }
+
+FindRecord FolderBatch::operator[](size_t i) const {
+    const Entry& e = entries_[i];
+    return FindRecord{std::string_view(names_.data() + e.nameOffset, e.nameLength),
+                      e.attributes, e.size, e.created, e.modified};
+}
+
+void FolderBatch::clear() {
+    names_.clear();
+    entries_.clear();
+}
+
+OpenFolder::~OpenFolder() { close(); }
+
+OpenFolder::OpenFolder(OpenFolder&& other) noexcept : fd_(other.fd_), device_(other.device_) {
+    other.fd_ = -1;
+}
+
+OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        device_ = other.device_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+void OpenFolder::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+FolderReader::FolderReader() : buffer_(kReadBufferSize) {}
+
+int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
+    out.close();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st{};
+    if (fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    out.fd_ = fd;
+    out.device_ = st.st_dev;
+    return 0;
+}
+
+int FolderReader::openChild(const OpenFolder& parent, const char* name, OpenFolder& out) {
+    out.close();
+    const int fd = ::openat(parent.fd(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st{};
+    if (fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    if (st.st_dev != parent.device() && isPseudoFileSystem(fd, st.st_dev)) {
+        ::close(fd);
+        return kPseudoFileSystem;
+    }
+    out.fd_ = fd;
+    out.device_ = st.st_dev;
+    return 0;
+}
+
+bool FolderReader::isPseudoFileSystem(int fd, dev_t device) {
+    const auto known = pseudoByDevice_.find(device);
+    if (known != pseudoByDevice_.end()) return known->second;
+    struct statfs fs{};
+    bool pseudo = false;
+    if (fstatfs(fd, &fs) == 0) {
+        const auto magic = static_cast<unsigned long>(fs.f_type);
+        pseudo = IsPseudoMagic(magic) || (magic == 0x01021994 && IsDevtmpfs(device));
+    }
+    pseudoByDevice_.emplace(device, pseudo);
+    return pseudo;
+}
+
+int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
+    batch.clear();
+    constexpr unsigned kMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_BTIME;
+    for (;;) {
+        const long got = syscall(SYS_getdents64, folder.fd(), buffer_.data(), buffer_.size());
+        if (got == 0) return 0;
+        if (got < 0) return errno;
+        for (long offset = 0; offset < got;) {
+            const auto* d = reinterpret_cast<const LinuxDirent64*>(buffer_.data() + offset);
+            offset += d->d_reclen;
+            const char* rawName = reinterpret_cast<const char*>(d) + kDirentNameOffset;
+            const std::string_view name(rawName);
+            FolderBatch::Entry entry{static_cast<uint32_t>(batch.names_.size()),
+                                     static_cast<uint32_t>(name.size()), 0, 0, 0, 0};
+            if (d->d_type == DT_DIR) {
+                entry.attributes = kAttrDirectory | (IsHiddenName(name) ? kAttrHidden : 0);
+            } else {
+                struct statx sx{};
+                if (statx(folder.fd(), rawName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask,
+                          &sx) == 0) {
+                    entry.attributes = AttributesOf(sx, name);
+                    entry.size = static_cast<int64_t>(sx.stx_size);
+                    entry.modified = ToFileTime(sx.stx_mtime);
+                    entry.created =
+                        (sx.stx_mask & STATX_BTIME) ? ToFileTime(sx.stx_btime) : entry.modified;
+                } else if (errno == ENOENT) {
+                    continue; // gone since the listing was read
+                } else {
+                    // Listed but not examinable (a folder without search permission):
+                    // keep what the listing itself says.
+                    entry.attributes = IsHiddenName(name) ? kAttrHidden : 0;
+                    if (d->d_type == DT_LNK) entry.attributes |= kAttrReparsePoint;
+                }
+            }
+            batch.names_.append(name);
+            batch.names_.push_back('\0');
+            batch.entries_.push_back(entry);
+        }
+    }
+}
+
+void RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+} // namespace vintrel

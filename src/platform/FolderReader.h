@@ -1,0 +1,94 @@
+#pragma once
+// Reads one folder at a time as a batch: every entry in listing order ("." and ".."
+// included), each non-folder entry with its statx data. Folders are opened relative to
+// their parent, so depth has no path-length limit; symbolic links are never followed.
+
+#include "LocalTime.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <unordered_map>
+#include <vector>
+
+namespace vintrel {
+
+// One directory entry as the walk sees it.
+struct FindRecord {
+    std::string_view name; // NUL-terminated in its batch
+    uint32_t attributes = 0;
+    int64_t size = 0;
+    FileTime created = 0; // birth time, or the modification time where none is kept
+    FileTime modified = 0;
+
+    bool isFolder() const;
+};
+
+class FolderBatch {
+public:
+    size_t size() const { return entries_.size(); }
+    FindRecord operator[](size_t i) const;
+    void clear();
+
+private:
+    friend class FolderReader;
+    struct Entry {
+        uint32_t nameOffset;
+        uint32_t nameLength;
+        uint32_t attributes;
+        int64_t size;
+        FileTime created, modified;
+    };
+    std::string names_;
+    std::vector<Entry> entries_;
+};
+
+// An open folder; closes itself.
+class OpenFolder {
+public:
+    OpenFolder() = default;
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    OpenFolder(OpenFolder&& other) noexcept;
+    OpenFolder& operator=(OpenFolder&& other) noexcept;
+
+    bool isOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    dev_t device() const { return device_; }
+    void close();
+
+private:
+    friend class FolderReader;
+    int fd_ = -1;
+    dev_t device_ = 0;
+};
+
+class FolderReader {
+public:
+    // Returned by openChild for folders on pseudo file systems (proc, sysfs, ...).
+    static constexpr int kPseudoFileSystem = -1;
+
+    FolderReader();
+
+    // 0 on success, else an errno value.
+    int openRoot(const std::string& path, OpenFolder& out);
+    // 0, an errno value, or kPseudoFileSystem (nothing opened).
+    int openChild(const OpenFolder& parent, const char* name, OpenFolder& out);
+    // Reads all entries. Returns 0, or the errno of a read that failed part-way; the
+    // entries read before it stay in the batch.
+    int read(const OpenFolder& folder, FolderBatch& batch);
+
+private:
+    bool isPseudoFileSystem(int fd, dev_t device);
+
+    std::vector<char> buffer_;
+    std::unordered_map<dev_t, bool> pseudoByDevice_;
+};
+
+// Raises the soft limit of open files to the hard limit: a walk keeps one folder open
+// per level of depth.
+void RaiseOpenFileLimit();
+
+} // namespace vintrel

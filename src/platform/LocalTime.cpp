@@ -1,0 +1,115 @@
+#include "LocalTime.h"
+
+#include <array>
+#include <ctime>
+
+namespace vintrel {
+
+namespace {
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+long OffsetAt(int64_t unixSeconds) {
+    const time_t t = static_cast<time_t>(unixSeconds);
+    tm fields{};
+    if (!localtime_r(&t, &fields)) return 0;
+    return fields.tm_gmtoff;
+}
+
+// localtime_r costs far more than the arithmetic around it, and a walk converts two
+// times per listed file. Offsets are cached per UTC hour; an hour in which the offset
+// changes is never cached.
+struct OffsetCache {
+    static constexpr size_t kSlots = 4096;
+    struct Slot {
+        int64_t hour = INT64_MIN;
+        long offset = 0;
+    };
+    std::array<Slot, kSlots> slots{};
+    unsigned generation = 0;
+};
+
+thread_local OffsetCache tlsCache;
+unsigned globalGeneration = 0;
+
+long CachedOffsetAt(int64_t unixSeconds) {
+    OffsetCache& cache = tlsCache;
+    if (cache.generation != globalGeneration) {
+        cache.slots.fill({});
+        cache.generation = globalGeneration;
+    }
+    const int64_t hour = FloorDiv(unixSeconds, 3600);
+    OffsetCache::Slot& slot = cache.slots[static_cast<uint64_t>(hour) % OffsetCache::kSlots];
+    if (slot.hour == hour) return slot.offset;
+    const long atStart = OffsetAt(hour * 3600);
+    const long atEnd = OffsetAt(hour * 3600 + 3599);
+    if (atStart != atEnd) return OffsetAt(unixSeconds);
+    slot = {hour, atStart};
+    return atStart;
+}
+
+} // namespace
+
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+    y -= m <= 2;
+    const int64_t era = FloorDiv(y, 400);
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int64_t& year, int& month, int& day) {
+    z += 719468;
+    const int64_t era = FloorDiv(z, 146097);
+    const int64_t doe = z - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = yoe + era * 400 + (month <= 2);
+}
+
+bool IsValidDate(int64_t year, int month, int day) {
+    if (month < 1 || month > 12 || day < 1) return false;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const int last = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+    return day <= last;
+}
+
+CivilTime ToLocalCivilTime(FileTime time) {
+    const int64_t sinceEpoch = time - kUnixEpochInTicks;
+    const int64_t seconds = FloorDiv(sinceEpoch, kTicksPerSecond);
+    const int64_t subTicks = sinceEpoch - seconds * kTicksPerSecond;
+    const int64_t local = seconds + CachedOffsetAt(seconds);
+    const int64_t days = FloorDiv(local, 86400);
+    const int64_t secondOfDay = local - days * 86400;
+    CivilTime out;
+    CivilFromDays(days, out.year, out.month, out.day);
+    out.hour = static_cast<int>(secondOfDay / 3600);
+    out.minute = static_cast<int>(secondOfDay / 60 % 60);
+    out.second = static_cast<int>(secondOfDay % 60);
+    out.millisecond = static_cast<int>(subTicks / 10'000);
+    return out;
+}
+
+int64_t UnixTimeFromLocal(const CivilTime& local) {
+    tm fields{};
+    fields.tm_year = static_cast<int>(local.year - 1900);
+    fields.tm_mon = local.month - 1;
+    fields.tm_mday = local.day;
+    fields.tm_hour = local.hour;
+    fields.tm_min = local.minute;
+    fields.tm_sec = local.second;
+    fields.tm_isdst = -1;
+    return static_cast<int64_t>(mktime(&fields));
+}
+
+void LocalTimeZoneChanged() {
+    tzset();
+    ++globalGeneration;
+}
+
+} // namespace vintrel

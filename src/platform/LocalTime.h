@@ -1,0 +1,38 @@
+#pragma once
+// File times and the local calendar. A file time is a count of 100 ns ticks since
+// 1 January 1601 UTC, the form kept in the records.
+
+#include <cstdint>
+
+namespace vintrel {
+
+using FileTime = int64_t;
+
+inline constexpr int64_t kTicksPerSecond = 10'000'000;
+inline constexpr int64_t kUnixEpochInTicks = 116'444'736'000'000'000; // 1970-01-01 UTC
+
+constexpr FileTime FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
+    return kUnixEpochInTicks + seconds * kTicksPerSecond + nanoseconds / 100;
+}
+
+struct CivilTime {
+    int64_t year = 1601;
+    int month = 1, day = 1;
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+// Days from 1970-01-01 to the given proleptic Gregorian date, and back.
+int64_t DaysFromCivil(int64_t year, int month, int day);
+void CivilFromDays(int64_t days, int64_t& year, int& month, int& day);
+bool IsValidDate(int64_t year, int month, int day);
+
+// The file time as local wall-clock time, with the offset in force at that moment.
+CivilTime ToLocalCivilTime(FileTime time);
+
+// Seconds since 1970 UTC of a local wall-clock time (mktime semantics).
+int64_t UnixTimeFromLocal(const CivilTime& local);
+
+// Forget cached zone offsets after TZ or the system zone changed.
+void LocalTimeZoneChanged();
+
+} // namespace vintrel

@@ -1,0 +1,27 @@
+#pragma once
+// CSV lines, the line text, and the CSV file: UTF-16 little-endian with a byte-order mark.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vintrel {
+
+// Fields joined by commas; a field holding U+0001..U+0020, a quotation mark or a comma is
+// quoted with its quotation marks doubled. A line of one empty field is "".
+std::string CsvLine(const std::vector<std::string_view>& fields);
+void AppendCsvField(std::string& out, std::string_view field);
+
+// Every line followed by CR LF, the last one included.
+std::string LineText(const std::vector<std::string>& lines);
+
+// FF FE, then the text as UTF-16 little-endian; nothing after it.
+std::string CsvFileBytes(std::string_view lineText);
+
+// Writes the CSV file of the lines. An existing regular file is replaced only once the new
+// one is complete; anything else there (a device, a FIFO) is written directly. Raises
+// UserError "Cannot create file "…". reason" or "Stream write error".
+void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& fileName);
+void WriteFileReplacing(const std::string& fileName, std::string_view bytes);
+
+} // namespace vintrel

@@ -1,0 +1,131 @@
+#include "FolderScanner.h"
+
+#include "FileAttributes.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace vintrel {
+
+FolderScanner::FolderScanner(ScanHost& host, ScanState& state, ResultLists& lists)
+    : host_(host), state_(state), lists_(lists) {
+    RaiseOpenFileLimit();
+}
+
+void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const std::string& mode) {
+    if (running_) throw std::logic_error("A walk is already running");
+    if (folder.empty()) return;
+    state_.RootError.clear();
+
+    mode_ = mode == kModeTypes ? Mode::Types : mode == kModeFiltered ? Mode::Filtered : Mode::OfType;
+    // An empty type text stands for files without extension: one blank matches only "".
+    if (mode_ == Mode::OfType) typePattern_ = WildcardPattern(mode.empty() ? " " : mode);
+    recurse_ = recurse;
+
+    OpenFolder root;
+    if (const int error = reader_.openRoot(folder, root); error != 0) {
+        state_.RootError = std::strerror(error);
+        return;
+    }
+    path_ = WithTrailingBackslash(folder);
+    running_ = true;
+    try {
+        walk(root, 0);
+    } catch (...) {
+        running_ = false;
+        throw;
+    }
+    running_ = false;
+}
+
+void FolderScanner::walk(const OpenFolder& folder, size_t depth) {
+    if (batches_.size() <= depth) batches_.resize(depth + 1);
+    FolderBatch& batch = batches_[depth];
+    reader_.read(folder, batch); // a failure part-way ends the folder where it failed
+
+    const size_t pathLength = path_.size();
+    for (size_t i = 0; i < batch.size(); ++i) {
+        const FindRecord entry = batch[i];
+        host_.processEvents();
+        ++state_.VisitedCount;
+
+        if (entry.isFolder()) {
+            if (recurse_ && !IsDotOrDotDot(entry.name)) {
+                OpenFolder child;
+                const int error = reader_.openChild(folder, entry.name.data(), child);
+                if (error == 0) {
+                    path_.append(entry.name).push_back('/');
+                    walk(child, depth + 1);
+                    path_.resize(pathLength);
+                } else if (error != FolderReader::kPseudoFileSystem) {
+                    ++state_.UnreadableFolders;
+                }
+            }
+        } else {
+            const SearchOptions& options = host_.options();
+            if (!passesAttributes(entry, options)) continue;
+            switch (mode_) {
+            case Mode::Types:
+                CountFileType(entry);
+                break;
+            case Mode::OfType:
+                if (typePattern_.matches(ExtensionOf(entry.name))) AddFileRecord(entry);
+                break;
+            case Mode::Filtered:
+                if (!passesFilters(entry, options)) continue;
+                AddFileRecord(entry);
+                break;
+            }
+        }
+
+        if (state_.StopRequested.load(std::memory_order_relaxed)) return;
+        host_.fileCountChanged(state_.VisitedCount, lists_.FileList.size());
+    }
+}
+
+bool FolderScanner::passesAttributes(const FindRecord& entry, const SearchOptions& o) const {
+    const uint32_t excluded = (o.excludeHidden ? kAttrHidden : 0) | (o.excludeSystem ? kAttrSystem : 0);
+    if (entry.attributes & excluded) return false;
+    if (o.attribsChk) {
+        const uint32_t required = (o.readChk ? kAttrReadOnly : 0) | (o.archiveChk ? kAttrArchive : 0);
+        if (required != 0 && !(entry.attributes & required)) return false;
+    }
+    return true;
+}
+
+bool FolderScanner::passesFilters(const FindRecord& entry, const SearchOptions& o) const {
+    if (o.singleFile && !o.fileType.matches(ExtensionOf(entry.name))) return false;
+    if (o.inFile && !o.inText.matches(entry.name)) return false;
+    if (o.fileCreated &&
+        o.fileCreatedIndex != CompareDays(o.createDate, FileTimeToLocalDateTime(entry.created)) + 1) {
+        return false;
+    }
+    if (o.fileModified &&
+        o.fileModifiedIndex != CompareDays(o.modDate, FileTimeToLocalDateTime(entry.modified)) + 1) {
+        return false;
+    }
+    if (o.fileSize && o.fileSizeIndex != CompareSizeKb(o.fileSizeKb, FileSizeOf(entry)) + 1) {
+        return false;
+    }
+    return true;
+}
+
+void FolderScanner::CountFileType(const FindRecord& entry) {
+    const std::string_view type = ExtensionOf(entry.name);
+    const int position = lists_.TypeIndex.IndexOfType(type);
+    if (position < 0) {
+        lists_.TypeList.emplace_back(entry);
+        lists_.TypeIndex.add(type, static_cast<int>(lists_.TypeList.size() - 1));
+    } else {
+        lists_.TypeList[position].addCounted(FileSizeOf(entry));
+    }
+    ++state_.TypedFileCount;
+    host_.typedFileCountChanged(state_.TypedFileCount);
+}
+
+void FolderScanner::AddFileRecord(const FindRecord& entry) {
+    lists_.FileList.emplace_back(entry, path_);
+    host_.fileCountChanged(state_.VisitedCount, lists_.FileList.size());
+}
+
+} // namespace vintrel

@@ -1,0 +1,69 @@
+#include "Records.h"
+
+namespace vintrel {
+
+int64_t FileSizeOf(const FindRecord& entry) { return entry.size; }
+
+std::string WithTrailingBackslash(std::string_view folder) {
+    std::string path(folder);
+    if (!path.empty() && path.back() != '/') path += '/';
+    return path;
+}
+
+std::string_view ExtensionOf(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return {};
+    if (name.find('/', dot) != std::string_view::npos) return {};
+    return name.substr(dot);
+}
+
+std::string_view FileNamePart(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+TFileRec::TFileRec(const FindRecord& entry, std::string_view folder)
+    : FileName(WithTrailingBackslash(folder)), Created(entry.created), Modified(entry.modified),
+      Size(FileSizeOf(entry)), Attributes(entry.attributes) {
+    FileName += entry.name;
+}
+
+TDataRec::TDataRec(const FindRecord& entry)
+    : Extension(ExtensionOf(entry.name)), TotalSize(FileSizeOf(entry)) {}
+
+void TDataRec::AddFile(const FindRecord& entry, const Collation& collation) {
+    if (collation.equal(ExtensionOf(entry.name), Extension)) addCounted(FileSizeOf(entry));
+}
+
+int TDataIndexList::IndexOfType(std::string_view typeText) const {
+    if (const auto exact = byExact_.find(typeText); exact != byExact_.end()) {
+        return entries_[exact->second].Position;
+    }
+    std::string key = collation_->sortKey(typeText);
+    if (const auto found = byKey_.find(key); found != byKey_.end()) {
+        byExact_.emplace(typeText, found->second);
+        return entries_[found->second].Position;
+    }
+    missText_ = typeText;
+    missKey_ = std::move(key);
+    return -1;
+}
+
+int TDataIndexList::add(std::string_view typeText, int position) {
+    const int index = static_cast<int>(entries_.size());
+    entries_.push_back({std::string(typeText), position});
+    std::string key = typeText == missText_ ? missKey_ : collation_->sortKey(typeText);
+    const auto slot = byKey_.emplace(std::move(key), index).first;
+    byExact_.emplace(typeText, slot->second);
+    return index;
+}
+
+void TDataIndexList::clear() {
+    entries_.clear();
+    byKey_.clear();
+    byExact_.clear();
+    missText_.clear();
+    missKey_.clear();
+}
+
+} // namespace vintrel

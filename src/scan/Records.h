@@ -1,0 +1,102 @@
+#pragma once
+// The records a walk produces: one TFileRec per listed file, one TDataRec per file type,
+// and the type index that finds a type's record by its type text.
+
+#include "Collation.h"
+#include "FolderReader.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vintrel {
+
+int64_t FileSizeOf(const FindRecord& entry);
+
+// The folder path with this platform's separator "/" at its end. An empty path stays
+// empty: the walk treats it as nothing to scan, never as the file-system root.
+std::string WithTrailingBackslash(std::string_view folder);
+
+// From the last "." to the end, provided no "/" follows it; else empty.
+std::string_view ExtensionOf(std::string_view name);
+// The text after the last "/".
+std::string_view FileNamePart(std::string_view path);
+
+struct TFileRec {
+    TFileRec(const FindRecord& entry, std::string_view folder);
+
+    std::string FileName; // exact bytes
+    FileTime Created;
+    FileTime Modified;
+    int64_t Size;
+    uint32_t Attributes;
+};
+
+struct TDataRec {
+    explicit TDataRec(const FindRecord& entry);
+
+    // Counts the file when its extension is this record's type under the collation.
+    void AddFile(const FindRecord& entry, const Collation& collation);
+    // Counts a file already known to be of this type.
+    void addCounted(int64_t size) {
+        ++Count;
+        TotalSize += size;
+    }
+
+    std::string Extension; // letter case of the first file counted
+    int64_t Count = 1;
+    int64_t TotalSize = 0;
+};
+
+struct tDataIndex {
+    std::string Extension;
+    int Position;
+};
+
+// The type index. IndexOfType answers what a linear search for the first entry equal under
+// the collation answers, in constant time: exact extension bytes are looked up first, then
+// collation sort keys.
+class TDataIndexList {
+public:
+    explicit TDataIndexList(const Collation& collation) : collation_(&collation) {}
+
+    int IndexOfType(std::string_view typeText) const;
+    // Appends an entry; returns its index.
+    int add(std::string_view typeText, int position);
+
+    size_t size() const { return entries_.size(); }
+    const tDataIndex& operator[](size_t i) const { return entries_[i]; }
+    void clear();
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    using Map = std::unordered_map<std::string, int, Hash, std::equal_to<>>;
+
+    const Collation* collation_;
+    std::vector<tDataIndex> entries_;
+    Map byKey_;             // collation key -> index of the first entry with it
+    mutable Map byExact_;   // exact bytes -> index, filled on look-up
+    mutable std::string missText_, missKey_; // the key of the last miss, reused by add
+};
+
+// The three result lists of a search.
+struct ResultLists {
+    explicit ResultLists(const Collation& collation) : TypeIndex(collation) {}
+
+    std::vector<TDataRec> TypeList;
+    TDataIndexList TypeIndex;
+    std::deque<TFileRec> FileList;
+
+    void clearTypes() {
+        TypeList.clear();
+        TypeIndex.clear();
+    }
+};
+
+} // namespace vintrel

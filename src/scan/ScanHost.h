@@ -1,0 +1,71 @@
+#pragma once
+// What a walk needs from whoever runs it: the search options, read afresh for every file,
+// the progress values, and the event pump called once per directory entry.
+
+#include "DateTime.h"
+#include "Wildcard.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace vintrel {
+
+// Item indexes of the comparison combo boxes: 0 After/Greater, 1 Equal to, 2 Before/Less,
+// -1 none chosen (passes nothing).
+struct SearchOptions {
+    bool excludeHidden = true;
+    bool excludeSystem = true;
+
+    bool attribsChk = false;
+    bool readChk = false;
+    bool archiveChk = false;
+
+    bool singleFile = false;
+    WildcardPattern fileType;
+    bool inFile = false;
+    WildcardPattern inText;
+
+    bool fileCreated = false;
+    int fileCreatedIndex = -1;
+    LocalDateTime createDate = 0;
+
+    bool fileModified = false;
+    int fileModifiedIndex = -1;
+    LocalDateTime modDate = 0;
+
+    bool fileSize = false;
+    int fileSizeIndex = -1;
+    double fileSizeKb = 0;
+
+    // Any option that makes a search list files instead of counting types.
+    bool anyFilter() const {
+        return inFile || singleFile || fileCreated || fileModified || attribsChk || fileSize;
+    }
+};
+
+class ScanHost {
+public:
+    virtual ~ScanHost() = default;
+
+    // Read once for every file; a change applies from the next file on.
+    virtual const SearchOptions& options() = 0;
+    // Called once for every directory entry, before it is counted.
+    virtual void processEvents() = 0;
+    // The CountLabel value: files counted into the type statistics.
+    virtual void typedFileCountChanged(int64_t typedFileCount) = 0;
+    // The FileCount values: entries visited and records listed.
+    virtual void fileCountChanged(int64_t visitedCount, size_t listedCount) = 0;
+};
+
+// Shared between the walk and whoever controls it. StopRequested may be set from any
+// thread or a signal handler.
+struct ScanState {
+    std::atomic<bool> StopRequested{false};
+    int64_t VisitedCount = 0;
+    int64_t TypedFileCount = 0;
+    int64_t UnreadableFolders = 0; // below the root; skipped
+    std::string RootError;         // why the root could not be read; empty when it could
+};
+
+} // namespace vintrel

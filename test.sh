@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test, then again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/ensure-deps.sh
+
+jobs=$(nproc)
+build() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DVINTREL_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+build build
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+build build-asan -DCMAKE_BUILD_TYPE=Debug -DVINTREL_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"

@@ -1,0 +1,36 @@
+#pragma once
+// A real folder tree in a temporary folder, removed again with everything in it (also
+// deeper than PATH_MAX and with names that are not UTF-8).
+
+#include <cstdint>
+#include <string>
+
+namespace vintrel::test {
+
+class TempTree {
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    const std::string& root() const { return root_; }
+    std::string path(const std::string& relative) const { return root_ + "/" + relative; }
+
+    // Creates the parent folders as needed.
+    void file(const std::string& relative, const std::string& content = "");
+    void sizedFile(const std::string& relative, int64_t size); // sparse
+    void folder(const std::string& relative);
+    void symlink(const std::string& relative, const std::string& target);
+    void fifo(const std::string& relative);
+    void setModified(const std::string& relative, int64_t unixSeconds);
+    void chmod(const std::string& relative, unsigned mode);
+
+private:
+    std::string root_;
+};
+
+// Removes a tree of any depth, folder by folder relative to its parent.
+void RemoveTree(const std::string& path);
+
+} // namespace vintrel::test
