@@ -1,0 +1,91 @@
+#include "Records.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace vintrel;
+
+namespace {
+
+FindRecord Entry(std::string_view name, int64_t size = 0) {
+    FindRecord r;
+    r.name = name;
+    r.size = size;
+    return r;
+}
+
+} // namespace
+
+TEST(Records, ExtensionsAndNameParts) {
+    EXPECT_EQ(ExtensionOf("archive.tar.gz"), ".gz");
+    EXPECT_EQ(ExtensionOf(".profile"), ".profile");
+    EXPECT_EQ(ExtensionOf("name."), ".");
+    EXPECT_EQ(ExtensionOf("README"), "");
+    EXPECT_EQ(ExtensionOf("/a.d/README"), "");
+    EXPECT_EQ(ExtensionOf("c:x.txt"), ".txt"); // ":" is an ordinary character here
+    EXPECT_EQ(FileNamePart("/data/sub/x.txt"), "x.txt");
+    EXPECT_EQ(FileNamePart("x.txt"), "x.txt");
+}
+
+TEST(Records, FileRecordPathsNeverDoubleTheSeparator) {
+    EXPECT_EQ(WithTrailingBackslash("/"), "/");
+    EXPECT_EQ(WithTrailingBackslash("/data"), "/data/");
+    EXPECT_EQ(WithTrailingBackslash(""), "");
+    EXPECT_EQ(TFileRec(Entry("x.txt"), "/").FileName, "/x.txt");
+    EXPECT_EQ(TFileRec(Entry("x.txt"), "/data").FileName, "/data/x.txt");
+    EXPECT_EQ(TFileRec(Entry("x\xFF.txt"), "/d\xFE/").FileName, "/d\xFE/x\xFF.txt");
+}
+
+TEST(Records, TypeRecordsCountAndAddSizesBeyond32Bits) {
+    const Collation collation("");
+    TDataRec record(Entry("A.TXT", 5'000'000'000));
+    EXPECT_EQ(record.Extension, ".TXT");
+    EXPECT_EQ(record.Count, 1);
+    record.AddFile(Entry("b.txt", 5'000'000'000), collation);
+    EXPECT_EQ(record.Count, 2);
+    EXPECT_EQ(record.TotalSize, 10'000'000'000);
+    record.AddFile(Entry("c.doc", 7), collation); // another type: unchanged
+    EXPECT_EQ(record.Count, 2);
+}
+
+TEST(Records, IndexFindsTypesRegardlessOfLetterCase) {
+    const Collation collation("");
+    TDataIndexList index(collation);
+    EXPECT_EQ(index.IndexOfType(""), -1);
+    EXPECT_EQ(index.add(".TXT", 0), 0);
+    EXPECT_EQ(index.add("", 1), 1);
+    EXPECT_EQ(index.IndexOfType(".txt"), 0);
+    EXPECT_EQ(index.IndexOfType(".TXT"), 0);
+    EXPECT_EQ(index.IndexOfType(""), 1);
+    EXPECT_EQ(index.IndexOfType(".doc"), -1);
+    index.clear();
+    EXPECT_EQ(index.IndexOfType(".txt"), -1);
+    EXPECT_EQ(index.add(".new", 0), 0);
+}
+
+// The hashed index must answer exactly what a linear search answers.
+TEST(Records, IndexAgreesWithALinearSearch) {
+    const Collation collation("de_DE");
+    const std::vector<std::string> pool = {".txt", ".TXT", ".Txt", ".\xC3\xA4", ".\xC3\x84", ".a",
+                                           ".\xC3\xA9", ".e", "", ".", ".\xFF", ".\xFE", ".jpg",
+                                           ".JPG", ".stra\xC3\x9F" "e", ".STRASSE"};
+    TDataIndexList index(collation);
+    std::vector<std::string> linear;
+    std::mt19937 random(7);
+    for (int i = 0; i < 2000; ++i) {
+        const std::string& type = pool[random() % pool.size()];
+        int expected = -1;
+        for (size_t j = 0; j < linear.size(); ++j) {
+            if (collation.sortKey(linear[j]) == collation.sortKey(type)) {
+                expected = static_cast<int>(j);
+                break;
+            }
+        }
+        ASSERT_EQ(index.IndexOfType(type), expected) << type;
+        if (expected < 0) {
+            index.add(type, static_cast<int>(linear.size()));
+            linear.push_back(type);
+        }
+    }
+    for (size_t i = 0; i < index.size(); ++i) EXPECT_EQ(index[i].Position, static_cast<int>(i));
+}

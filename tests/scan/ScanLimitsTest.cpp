@@ -1,0 +1,87 @@
+// Trees that break naive walkers: deeper than PATH_MAX, links back to an ancestor, folders
+// that cannot be read.
+
+#include "RecordingHost.h"
+#include "TempTree.h"
+
+#include <climits>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vintrel;
+using namespace vintrel::test;
+
+TEST(ScanLimits, TreeDeeperThanPathMax) {
+    TempTree tree;
+    const std::string level(200, 'd');
+    const int levels = PATH_MAX / 200 + 5;
+    int fd = open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < levels; ++i) {
+        ASSERT_EQ(mkdirat(fd, level.c_str(), 0755), 0);
+        const int next = openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+    }
+    const int file = openat(fd, "bottom.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(file, 0);
+    close(file);
+    close(fd);
+
+    ScanRig rig;
+    rig.host.opts.attribsChk = true;
+    rig.scan(tree.root(), "x");
+    ASSERT_EQ(rig.lists.FileList.size(), 1u);
+    const std::string& path = rig.lists.FileList.front().FileName;
+    EXPECT_GT(path.size(), static_cast<size_t>(PATH_MAX));
+    EXPECT_EQ(path.substr(path.size() - 11), "/bottom.txt");
+    EXPECT_EQ(rig.state.UnreadableFolders, 0);
+}
+
+TEST(ScanLimits, LinksAreCountedAsFilesAndNeverFollowed) {
+    TempTree tree;
+    tree.file("a/real.txt", "12345");
+    tree.symlink("a/up", "..");
+    tree.symlink("a/self", ".");
+    tree.symlink("a/dangling", "nowhere");
+    ScanRig rig;
+    rig.scan(tree.root(), "+");
+    EXPECT_EQ(rig.state.TypedFileCount, 4);
+    EXPECT_EQ(rig.state.VisitedCount, 3 + 6);
+}
+
+TEST(ScanLimits, UnreadableFoldersAreSkippedAndCounted) {
+    TempTree tree;
+    tree.file("open/a.txt");
+    tree.file("closed/b.txt");
+    tree.file("closed/deeper/c.txt");
+    tree.chmod("closed", 0);
+
+    // Permission bits do not stop root: walk as an unprivileged user then.
+    int channel[2];
+    ASSERT_EQ(pipe(channel), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(channel[0]);
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+        ScanRig rig;
+        rig.scan(tree.root(), "+");
+        const int64_t result[2] = {rig.state.TypedFileCount, rig.state.UnreadableFolders};
+        _exit(write(channel[1], result, sizeof result) == sizeof result ? 0 : 4);
+    }
+    close(channel[1]);
+    int64_t result[2] = {-1, -1};
+    const ssize_t got = read(channel[0], result, sizeof result);
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    tree.chmod("closed", 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof result));
+    EXPECT_EQ(result[0], 1); // open/a.txt
+    EXPECT_EQ(result[1], 1); // closed
+}
