@@ -1,0 +1,62 @@
+#include "CliArguments.h"
+
+#include <gtest/gtest.h>
+
+using namespace vintrel;
+
+namespace {
+
+CliArguments Parse(std::vector<std::string> args) { return ParseCliArguments(args); }
+
+void ExpectUsageError(std::vector<std::string> args) {
+    EXPECT_THROW(ParseCliArguments(args), UsageError) << args.front();
+}
+
+} // namespace
+
+TEST(CliArguments, NoFilterCountsTypesAnyFilterListsFiles) {
+    EXPECT_EQ(Parse({"/data"}).mode, "+");
+    EXPECT_EQ(Parse({"--include-hidden", "--no-subfolders", "/data"}).mode, "+");
+    const CliArguments list = Parse({"--list", "/data"});
+    EXPECT_EQ(list.mode, "x");
+    EXPECT_TRUE(list.options.attribsChk);
+    EXPECT_FALSE(list.options.readChk);
+    EXPECT_EQ(Parse({"/data", "--type-mask", ".txt"}).mode, "x");
+    EXPECT_EQ(Parse({"--type", "", "/data"}).mode, "");
+    EXPECT_EQ(Parse({"--type=.TXT", "/data"}).mode, ".TXT");
+}
+
+TEST(CliArguments, ComparisonsDatesAndSizes) {
+    const CliArguments a = Parse({"--created", "before:2021-02-28", "--size=less:1.5", "/d"});
+    EXPECT_TRUE(a.options.fileCreated);
+    EXPECT_EQ(a.options.fileCreatedIndex, 2);
+    CivilTime day;
+    day.year = 2021, day.month = 2, day.day = 28;
+    EXPECT_DOUBLE_EQ(a.options.createDate, EncodeLocalDateTime(day));
+    EXPECT_EQ(a.options.fileSizeIndex, 2);
+    EXPECT_DOUBLE_EQ(a.options.fileSizeKb, 1.5);
+    const CliArguments b = Parse({"--modified", "equal:2024-02-29", "--attributes=ra", "/d"});
+    EXPECT_EQ(b.options.fileModifiedIndex, 1);
+    EXPECT_TRUE(b.options.readChk && b.options.archiveChk);
+    EXPECT_FALSE(b.options.excludeHidden == false);
+    EXPECT_FALSE(Parse({"--include-hidden", "--include-system", "/d"}).options.excludeSystem);
+}
+
+TEST(CliArguments, BadArgumentsAreUsageErrors) {
+    ExpectUsageError({"--bogus", "/d"});
+    ExpectUsageError({"--created", "after:2021-02-30", "/d"});
+    ExpectUsageError({"--created", "sometime:2021-02-01", "/d"});
+    ExpectUsageError({"--modified", "after:21-2-1", "/d"});
+    ExpectUsageError({"--size", "greater:lots", "/d"});
+    ExpectUsageError({"--size", "greater:-1", "/d"});
+    ExpectUsageError({"--attributes=x", "/d"});
+    ExpectUsageError({"--list"});
+    ExpectUsageError({"/a", "/b"});
+    ExpectUsageError({"/d", "--type-mask"});
+    ExpectUsageError({"--list=yes", "/d"});
+}
+
+TEST(CliArguments, FoldersMayLookLikeOptionsAfterTheEndMark) {
+    EXPECT_EQ(Parse({"--", "--list"}).folder, "--list");
+    EXPECT_TRUE(Parse({"-h"}).help);
+}

@@ -1,0 +1,107 @@
+// vintrel2-scan run as a user runs it, on real trees.
+
+#include "TempTree.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+
+using vintrel::test::TempTree;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+Result RunScan(const TempTree& scratch, const std::string& arguments, const std::string& env = "LANG=C.UTF-8") {
+    const std::string out = scratch.path("stdout"), err = scratch.path("stderr");
+    const std::string command =
+        "env " + env + " TZ=UTC " VINTREL_SCAN_BINARY " " + arguments + " >" + out + " 2>" + err;
+    const int status = std::system(command.c_str());
+    Result r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadFile(out);
+    r.err = ReadFile(err);
+    return r;
+}
+
+} // namespace
+
+class CliRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.sizedFile("a.TXT", 1'048'576);
+        tree.file("b.txt", "x");
+        tree.file("c,d e.doc");
+        tree.setModified("a.TXT", 1'392'700'000);
+        tree.setModified("b.txt", 1'392'700'000);
+        tree.setModified("c,d e.doc", 1'392'700'000);
+    }
+    TempTree tree, scratch;
+};
+
+TEST_F(CliRun, TypeTableIsCsvWithCrLfOnStandardOutput) {
+    const Result r = RunScan(scratch, tree.root());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Type,Description,Count,Size\r\n", 0), 0u);
+    EXPECT_NE(r.out.find(",2,\"1 MB\"\r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(".doc,"), std::string::npos);
+    EXPECT_EQ(r.out.substr(r.out.size() - 2), "\r\n");
+    EXPECT_TRUE(r.err.empty()) << r.err;
+}
+
+TEST_F(CliRun, FilteredListingAndSummary) {
+    const Result r = RunScan(scratch, "--type-mask '*.txt' --summary " + tree.root());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find(tree.path("a.TXT") + ",\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",\"2014-02-18 05:06\",\"1024 KB\",\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(".doc"), std::string::npos);
+    EXPECT_NE(r.err.find("Total files: 2\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Visited/listed: 5/2\n"), std::string::npos) << r.err;
+}
+
+TEST_F(CliRun, OutputFileHoldsTheSameTextAsUtf16) {
+    const Result shown = RunScan(scratch, "--list " + tree.root());
+    const Result saved = RunScan(scratch, "--list -o " + scratch.path("out.csv") + " " + tree.root());
+    EXPECT_EQ(saved.exitCode, 0);
+    EXPECT_TRUE(saved.out.empty());
+    const std::string bytes = ReadFile(scratch.path("out.csv"));
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    std::string narrowed;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) narrowed += bytes[i]; // ASCII tree
+    EXPECT_EQ(narrowed, shown.out);
+}
+
+TEST_F(CliRun, LocaleDecidesDatesAndNumbers) {
+    const Result r = RunScan(scratch, "--type-mask .TXT " + tree.root(), "LANG=de_DE.UTF-8");
+    EXPECT_NE(r.out.find("\"18.02.14 05:06\""), std::string::npos) << r.out;
+    const Result types = RunScan(scratch, tree.root(), "LANG=de_DE.UTF-8");
+    EXPECT_NE(types.out.find("\"0 KB\""), std::string::npos) << types.out;
+}
+
+TEST_F(CliRun, ExitCodesForMissingFoldersAndBadArguments) {
+    const Result missing = RunScan(scratch, tree.path("nothing"));
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+    EXPECT_TRUE(missing.out.empty());
+    const Result notAFolder = RunScan(scratch, tree.path("b.txt"));
+    EXPECT_EQ(notAFolder.exitCode, 1);
+    EXPECT_EQ(RunScan(scratch, "--created after:2021-02-30 " + tree.root()).exitCode, 2);
+    EXPECT_EQ(RunScan(scratch, "--size greater:big " + tree.root()).exitCode, 2);
+    const Result none = RunScan(scratch, "");
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_NE(none.err.find("Usage: vintrel2-scan"), std::string::npos);
+    EXPECT_EQ(RunScan(scratch, "-o /nonexistent/dir/x.csv " + tree.root()).exitCode, 1);
+}
