@@ -107,12 +107,11 @@ int Run(const CliArguments& args) {
         sink.add(HeaderOf(kFileColumns));
         const DateTextFormat dates(locale);
         listedCount = lists.FileList.size();
-        while (!lists.FileList.empty()) {
-            const TFileRec& record = lists.FileList.front();
+        for (const TFileRec& record : lists.FileList) {
             totalSize += record.Size;
             sink.add(CsvOf(MakeFileRow(record, dates, locale)));
-            lists.FileList.pop_front(); // the rows are the only copy from here on
         }
+        lists.FileList.clear();
     }
     sink.finish(args.outputFile);
 

@@ -124,7 +124,7 @@ void FolderScanner::CountFileType(const FindRecord& entry) {
 }
 
 void FolderScanner::AddFileRecord(const FindRecord& entry) {
-    lists_.FileList.emplace_back(entry, path_);
+    lists_.FileList.append(entry, path_);
     host_.fileCountChanged(state_.VisitedCount, lists_.FileList.size());
 }
 

@@ -1,5 +1,7 @@
 #include "Records.h"
 
+#include <algorithm>
+
 namespace vintrel {
 
 int64_t FileSizeOf(const FindRecord& entry) { return entry.size; }
@@ -22,10 +24,38 @@ std::string_view FileNamePart(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-TFileRec::TFileRec(const FindRecord& entry, std::string_view folder)
-    : FileName(WithTrailingBackslash(folder)), Created(entry.created), Modified(entry.modified),
-      Size(FileSizeOf(entry)), Attributes(entry.attributes) {
-    FileName += entry.name;
+const TFileRec& TFileList::append(const FindRecord& entry, std::string_view folder) {
+    const bool addSeparator = !folder.empty() && folder.back() != '/';
+    const size_t length = folder.size() + addSeparator + entry.name.size();
+    char* text = reserveText(length);
+    char* at = std::copy(folder.begin(), folder.end(), text);
+    if (addSeparator) *at++ = '/';
+    std::copy(entry.name.begin(), entry.name.end(), at);
+    records_.push_back({std::string_view(text, length), entry.created, entry.modified,
+                        FileSizeOf(entry), entry.attributes});
+    return records_.back();
+}
+
+char* TFileList::reserveText(size_t length) {
+    constexpr size_t kBlockSize = 1 << 20;
+    if (length > blockFree_) {
+        const size_t size = std::max(kBlockSize, length);
+        blocks_.push_back(std::make_unique<char[]>(size));
+        blockNext_ = blocks_.back().get();
+        blockFree_ = size;
+    }
+    char* text = blockNext_;
+    blockNext_ += length;
+    blockFree_ -= length;
+    return text;
+}
+
+void TFileList::clear() {
+    records_.clear();
+    records_.shrink_to_fit();
+    blocks_.clear();
+    blockFree_ = 0;
+    blockNext_ = nullptr;
 }
 
 TDataRec::TDataRec(const FindRecord& entry)

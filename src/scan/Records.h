@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -26,13 +27,42 @@ std::string_view ExtensionOf(std::string_view name);
 std::string_view FileNamePart(std::string_view path);
 
 struct TFileRec {
-    TFileRec(const FindRecord& entry, std::string_view folder);
-
-    std::string FileName; // exact bytes
+    std::string_view FileName; // full path, exact bytes, kept by the list that holds the record
     FileTime Created;
     FileTime Modified;
     int64_t Size;
     uint32_t Attributes;
+};
+
+// The listed files in the order the walk accepted them. Paths are stored in large blocks
+// owned by the list rather than one allocation each: a listing of millions of files keeps
+// about 50 bytes per file beside the path itself.
+class TFileList {
+public:
+    TFileList() = default;
+    TFileList(const TFileList&) = delete;
+    TFileList& operator=(const TFileList&) = delete;
+    TFileList(TFileList&&) noexcept = default;
+    TFileList& operator=(TFileList&&) noexcept = default;
+
+    // FileName = WithTrailingBackslash(folder) + the entry's name.
+    const TFileRec& append(const FindRecord& entry, std::string_view folder);
+
+    size_t size() const { return records_.size(); }
+    bool empty() const { return records_.empty(); }
+    const TFileRec& operator[](size_t i) const { return records_[i]; }
+    const TFileRec& front() const { return records_.front(); }
+    auto begin() const { return records_.begin(); }
+    auto end() const { return records_.end(); }
+    void clear();
+
+private:
+    char* reserveText(size_t length);
+
+    std::deque<TFileRec> records_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    size_t blockFree_ = 0;
+    char* blockNext_ = nullptr;
 };
 
 struct TDataRec {
@@ -91,7 +121,7 @@ struct ResultLists {
 
     std::vector<TDataRec> TypeList;
     TDataIndexList TypeIndex;
-    std::deque<TFileRec> FileList;
+    TFileList FileList;
 
     void clearTypes() {
         TypeList.clear();

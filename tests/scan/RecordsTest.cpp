@@ -31,9 +31,16 @@ TEST(Records, FileRecordPathsNeverDoubleTheSeparator) {
     EXPECT_EQ(WithTrailingBackslash("/"), "/");
     EXPECT_EQ(WithTrailingBackslash("/data"), "/data/");
     EXPECT_EQ(WithTrailingBackslash(""), "");
-    EXPECT_EQ(TFileRec(Entry("x.txt"), "/").FileName, "/x.txt");
-    EXPECT_EQ(TFileRec(Entry("x.txt"), "/data").FileName, "/data/x.txt");
-    EXPECT_EQ(TFileRec(Entry("x\xFF.txt"), "/d\xFE/").FileName, "/d\xFE/x\xFF.txt");
+    TFileList list;
+    EXPECT_EQ(list.append(Entry("x.txt"), "/").FileName, "/x.txt");
+    EXPECT_EQ(list.append(Entry("x.txt"), "/data").FileName, "/data/x.txt");
+    EXPECT_EQ(list.append(Entry("x\xFF.txt"), "/d\xFE/").FileName, "/d\xFE/x\xFF.txt");
+    const std::string longFolder(3 << 20, 'f'); // longer than a storage block
+    EXPECT_EQ(list.append(Entry("y"), longFolder).FileName.size(), longFolder.size() + 2);
+    EXPECT_EQ(list[0].FileName, "/x.txt"); // earlier paths stay where they are
+    EXPECT_EQ(list.size(), 4u);
+    list.clear();
+    EXPECT_TRUE(list.empty());
 }
 
 TEST(Records, TypeRecordsCountAndAddSizesBeyond32Bits) {

@@ -34,7 +34,7 @@ TEST(ScanLimits, TreeDeeperThanPathMax) {
     rig.host.opts.attribsChk = true;
     rig.scan(tree.root(), "x");
     ASSERT_EQ(rig.lists.FileList.size(), 1u);
-    const std::string& path = rig.lists.FileList.front().FileName;
+    const std::string_view path = rig.lists.FileList.front().FileName;
     EXPECT_GT(path.size(), static_cast<size_t>(PATH_MAX));
     EXPECT_EQ(path.substr(path.size() - 11), "/bottom.txt");
     EXPECT_EQ(rig.state.UnreadableFolders, 0);

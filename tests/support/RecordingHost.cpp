@@ -7,7 +7,7 @@ ScanRig::ScanRig() = default;
 std::vector<std::string> ScanRig::listed(const std::string& root) const {
     std::vector<std::string> names;
     for (const TFileRec& record : lists.FileList) {
-        names.push_back(record.FileName.substr(root.size() + 1));
+        names.emplace_back(record.FileName.substr(root.size() + 1));
     }
     return names;
 }

@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""Times vintrel2-scan against the walk floor and peer tools on one tree, in one run.
+
+Usage: bench/run_bench.py [--tree DIR] [--runs N] [--scan PATH]
+
+Builds the tree with ../shared/bench/make_tree.py when it is missing (500,000 files), builds
+the floor rawwalk.c, then times each command with a warm cache: one warm-up run, then N runs;
+prints the median wall time, the ratio to rawwalk, peak RSS, and the goals met or missed.
+"""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+SHARED_BENCH = os.path.join(os.path.dirname(ROOT), "shared", "bench")
+
+
+def run_once(argv):
+    """Wall seconds and peak RSS (KiB) of one run; output goes to /dev/null."""
+    with open(os.devnull, "wb") as null:
+        start = time.perf_counter()
+        proc = subprocess.Popen(argv, stdout=null, stderr=null)
+        _, status, usage = os.wait4(proc.pid, 0)
+        elapsed = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) not in (0, 1):
+        raise RuntimeError(f"{argv[0]} failed with status {status}")
+    return elapsed, usage.ru_maxrss
+
+
+def measure(argv, runs):
+    run_once(argv)
+    samples = [run_once(argv) for _ in range(runs)]
+    return statistics.median(s[0] for s in samples), max(s[1] for s in samples)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tree", default="/tmp/vbench-tree")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--scan", default=os.path.join(ROOT, "build", "src", "cli", "vintrel2-scan"))
+    args = parser.parse_args()
+
+    if not os.path.isdir(args.tree):
+        subprocess.run([sys.executable, os.path.join(SHARED_BENCH, "make_tree.py"), args.tree], check=True)
+    out = os.path.join(HERE, "out")
+    os.makedirs(out, exist_ok=True)
+    rawwalk = os.path.join(out, "rawwalk")
+    subprocess.run(["gcc", "-O2", "-pthread", "-o", rawwalk, os.path.join(SHARED_BENCH, "rawwalk.c")], check=True)
+
+    tree = args.tree
+    listing = "%p %BY-%Bm-%Bd %BH:%BM %TY-%Tm-%Td %TH:%TM %s %m\n"
+    commands = [
+        ("rawwalk", [rawwalk, "-q", tree]),
+        ("vintrel2-scan (types)", [args.scan, tree]),
+        ("vintrel2-scan --list", [args.scan, "--list", tree]),
+        ("du -s", ["du", "-s", tree]),
+        ("ncdu -0 -o /dev/null", ["ncdu", "-0", "-o", "/dev/null", tree]),
+        ("bfs -printf (same fields)", ["bfs", tree, "-printf", listing]),
+        ("find -printf (same fields)", ["find", tree, "-printf", listing]),
+    ]
+    results = {}
+    print(f"{'command':30} {'median s':>9} {'x rawwalk':>10} {'peak RSS MB':>12}")
+    for name, argv in commands:
+        if shutil.which(argv[0]) is None and not os.path.exists(argv[0]):
+            print(f"{name:30} {'(missing)':>9}")
+            continue
+        seconds, rss = measure(argv, args.runs)
+        results[name] = (seconds, rss)
+        ratio = seconds / results["rawwalk"][0]
+        print(f"{name:30} {seconds:9.3f} {ratio:10.2f} {rss / 1024:12.1f}", flush=True)
+
+    files = int(subprocess.run([args.scan, "--list", "--include-hidden", "--include-system", tree],
+                               capture_output=True).stdout.count(b"\r\n")) - 1
+    types_s, types_rss = results["vintrel2-scan (types)"]
+    list_s, list_rss = results["vintrel2-scan --list"]
+    listed = int(subprocess.run([args.scan, "--list", tree], capture_output=True).stdout.count(b"\r\n")) - 1
+    goals = [
+        ("type table within 1.15x of rawwalk", types_s <= 1.15 * results["rawwalk"][0]),
+        ("type table ahead of du, ncdu, bfs",
+         all(types_s < results[n][0] for n in ("du -s", "ncdu -0 -o /dev/null", "bfs -printf (same fields)") if n in results)),
+        ("--list ahead of bfs (same fields)", list_s < results.get("bfs -printf (same fields)", (float("inf"),))[0]),
+        ("type table peak RSS under 20 MB", types_rss < 20 * 1024),
+        (f"--list peak RSS under 200 bytes per listed file ({list_rss * 1024 / max(listed, 1):.0f})",
+         list_rss * 1024 < 200 * listed),
+    ]
+    print(f"\n{files} files in the tree, {listed} listed by --list")
+    for text, met in goals:
+        print(f"{'met ' if met else 'MISSED'}  {text}")
+
+
+if __name__ == "__main__":
+    main()
