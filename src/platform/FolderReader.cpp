@@ -135,7 +135,8 @@ void OpenFolder::close() {
     fd_ = -1;
 }
 
-FolderReader::FolderReader() : buffer_(kReadBufferSize) {}
+FolderReader::FolderReader(PseudoFileSystems* pseudo)
+    : buffer_(kReadBufferSize), pseudo_(pseudo ? pseudo : &ownPseudo_) {}
 
 int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
     out.close();
@@ -162,7 +163,7 @@ int FolderReader::openChild(const OpenFolder& parent, const char* name, OpenFold
         ::close(fd);
         return error;
     }
-    if (st.st_dev != parent.device() && isPseudoFileSystem(fd, st.st_dev)) {
+    if (st.st_dev != parent.device() && pseudo_->contains(fd, st.st_dev)) {
         ::close(fd);
         return kPseudoFileSystem;
     }
@@ -171,16 +172,17 @@ int FolderReader::openChild(const OpenFolder& parent, const char* name, OpenFold
     return 0;
 }
 
-bool FolderReader::isPseudoFileSystem(int fd, dev_t device) {
-    const auto known = pseudoByDevice_.find(device);
-    if (known != pseudoByDevice_.end()) return known->second;
+bool PseudoFileSystems::contains(int fd, dev_t device) {
+    const std::lock_guard lock(mutex_);
+    const auto known = byDevice_.find(device);
+    if (known != byDevice_.end()) return known->second;
     struct statfs fs{};
     bool pseudo = false;
     if (fstatfs(fd, &fs) == 0) {
         const auto magic = static_cast<unsigned long>(fs.f_type);
         pseudo = IsPseudoMagic(magic) || (magic == 0x01021994 && IsDevtmpfs(device));
     }
-    pseudoByDevice_.emplace(device, pseudo);
+    byDevice_.emplace(device, pseudo);
     return pseudo;
 }
 

@@ -6,6 +6,7 @@
 #include "LocalTime.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -65,12 +66,23 @@ private:
     dev_t device_ = 0;
 };
 
+// Which devices hold pseudo file systems; shared by the readers of one walk.
+class PseudoFileSystems {
+public:
+    bool contains(int fd, dev_t device);
+
+private:
+    std::mutex mutex_;
+    std::unordered_map<dev_t, bool> byDevice_;
+};
+
+// Reads folders; one per thread, each with its own buffer.
 class FolderReader {
 public:
     // Returned by openChild for folders on pseudo file systems (proc, sysfs, ...).
     static constexpr int kPseudoFileSystem = -1;
 
-    FolderReader();
+    explicit FolderReader(PseudoFileSystems* pseudo = nullptr);
 
     // 0 on success, else an errno value.
     int openRoot(const std::string& path, OpenFolder& out);
@@ -81,10 +93,9 @@ public:
     int read(const OpenFolder& folder, FolderBatch& batch);
 
 private:
-    bool isPseudoFileSystem(int fd, dev_t device);
-
     std::vector<char> buffer_;
-    std::unordered_map<dev_t, bool> pseudoByDevice_;
+    PseudoFileSystems ownPseudo_;
+    PseudoFileSystems* pseudo_;
 };
 
 // Raises the soft limit of open files to the hard limit: a walk keeps one folder open

@@ -22,15 +22,16 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const st
     if (mode_ == Mode::OfType) typePattern_ = WildcardPattern(mode.empty() ? " " : mode);
     recurse_ = recurse;
 
-    OpenFolder root;
-    if (const int error = reader_.openRoot(folder, root); error != 0) {
+    ReadAhead reader(recurse);
+    std::shared_ptr<FolderNode> root;
+    if (const int error = reader.openRoot(folder, root); error != 0) {
         state_.RootError = std::strerror(error);
         return;
     }
     path_ = WithTrailingBackslash(folder);
     running_ = true;
     try {
-        walk(root, 0);
+        walk(reader, *root);
     } catch (...) {
         running_ = false;
         throw;
@@ -38,11 +39,9 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const st
     running_ = false;
 }
 
-void FolderScanner::walk(const OpenFolder& folder, size_t depth) {
-    if (batches_.size() <= depth) batches_.resize(depth + 1);
-    FolderBatch& batch = batches_[depth];
-    reader_.read(folder, batch); // a failure part-way ends the folder where it failed
-
+// A folder whose reading failed part-way ends where it failed.
+void FolderScanner::walk(ReadAhead& reader, FolderNode& folder) {
+    const FolderBatch& batch = folder.batch;
     const size_t pathLength = path_.size();
     for (size_t i = 0; i < batch.size(); ++i) {
         const FindRecord entry = batch[i];
@@ -51,11 +50,11 @@ void FolderScanner::walk(const OpenFolder& folder, size_t depth) {
 
         if (entry.isFolder()) {
             if (recurse_ && !IsDotOrDotDot(entry.name)) {
-                OpenFolder child;
-                const int error = reader_.openChild(folder, entry.name.data(), child);
+                std::shared_ptr<FolderNode> child;
+                const int error = reader.child(folder, i, child);
                 if (error == 0) {
                     path_.append(entry.name).push_back('/');
-                    walk(child, depth + 1);
+                    walk(reader, *child);
                     path_.resize(pathLength);
                 } else if (error != FolderReader::kPseudoFileSystem) {
                     ++state_.UnreadableFolders;

@@ -2,12 +2,11 @@
 // The depth-first walk: every entry in listing order, folders walked where they stand,
 // every file tested against the search options and handed to its collector.
 
-#include "FolderReader.h"
+#include "ReadAhead.h"
 #include "Records.h"
 #include "ScanHost.h"
 
 #include <string>
-#include <deque>
 
 namespace vintrel {
 
@@ -26,7 +25,7 @@ public:
 private:
     enum class Mode { Types, Filtered, OfType };
 
-    void walk(const OpenFolder& folder, size_t depth);
+    void walk(ReadAhead& reader, FolderNode& folder);
     bool passesAttributes(const FindRecord& entry, const SearchOptions& options) const;
     bool passesFilters(const FindRecord& entry, const SearchOptions& options) const;
     void CountFileType(const FindRecord& entry);
@@ -35,8 +34,6 @@ private:
     ScanHost& host_;
     ScanState& state_;
     ResultLists& lists_;
-    FolderReader reader_;
-    std::deque<FolderBatch> batches_; // one per depth, reused; stable references
     std::string path_;                 // folder being walked, ending in "/"
     Mode mode_ = Mode::Types;
     WildcardPattern typePattern_;

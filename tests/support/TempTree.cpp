@@ -31,11 +31,9 @@ void RemoveContents(int dirFd) {
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
         if (entry->d_type == DT_DIR) {
+            fchmodat(dirfd(dir), name.c_str(), 0755, 0);
             const int child = openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-            if (child >= 0) {
-                fchmod(child, 0755);
-                RemoveContents(child);
-            }
+            if (child >= 0) RemoveContents(child);
             unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR);
         } else {
             unlinkat(dirfd(dir), name.c_str(), 0);

@@ -1,0 +1,77 @@
+#pragma once
+// Folder batches in walk order, read ahead on a helper thread. The folders still to be
+// walked are kept in the order the depth-first walk will reach them; the walk takes the
+// first, the helper reads the next unclaimed ones just behind it, so both cores do
+// file-system work and read-ahead stays short. What the walk receives is exactly what a
+// plain FolderReader would give it.
+
+#include "FolderReader.h"
+
+#include <condition_variable>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vintrel {
+
+struct FolderNode;
+
+class ReadAhead {
+public:
+    // With recurse off only the root is read, and no helper runs.
+    explicit ReadAhead(bool recurse);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // 0, or the errno of opening the root.
+    int openRoot(const std::string& path, std::shared_ptr<FolderNode>& out);
+
+    // The folder of entry `entryIndex` of `parent`: a folder entry other than "." and "..",
+    // asked for in listing order. 0, an errno, or FolderReader::kPseudoFileSystem.
+    int child(FolderNode& parent, size_t entryIndex, std::shared_ptr<FolderNode>& out);
+
+private:
+    friend struct FolderNode;
+    struct Slot;
+    std::shared_ptr<FolderNode> load(FolderReader& reader, const FolderNode& parent,
+                                     size_t entryIndex, int& error);
+    // Puts the node's subfolders where the node's slot stood in the walk order; under the lock.
+    void replaceSlot(const std::shared_ptr<Slot>& slot, const std::shared_ptr<FolderNode>& node);
+    // The first pending folder after `from` in walk order, or null; under the lock.
+    std::shared_ptr<Slot> nextPending(std::list<std::shared_ptr<Slot>>::iterator from);
+    // Reads a pending slot ahead of the walk and keeps the result for it; under the lock,
+    // which it releases while reading.
+    void readAhead(FolderReader& reader, const std::shared_ptr<Slot>& slot,
+                   std::unique_lock<std::mutex>& lock);
+    void announceChildren(FolderNode& node);
+    void helperLoop();
+
+    bool recurse_;
+    PseudoFileSystems pseudo_;
+    FolderReader reader_{&pseudo_};
+
+    std::mutex mutex_;
+    std::condition_variable workOrRoom_; // wakes the helper
+    std::condition_variable slotDone_;   // wakes the walk
+    std::list<std::shared_ptr<Slot>> toWalk_; // folders not yet reached, in walk order
+    size_t unclaimed_ = 0;                    // read by the helper, not yet taken
+    bool stopping_ = false;
+    std::thread helper_;
+};
+
+// One folder read: its open descriptor, its entries, and its subfolders to come.
+struct FolderNode : std::enable_shared_from_this<FolderNode> {
+    OpenFolder folder;
+    FolderBatch batch;
+    int readError = 0;
+
+private:
+    friend class ReadAhead;
+    std::vector<std::shared_ptr<ReadAhead::Slot>> children; // folder entries in listing order
+    size_t nextChild = 0;
+};
+
+} // namespace vintrel
