@@ -13,6 +13,7 @@ import shutil
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -21,15 +22,18 @@ SHARED_BENCH = os.path.join(os.path.dirname(ROOT), "shared", "bench")
 
 
 def run_once(argv):
-    """Wall seconds and peak RSS (KiB) of one run; output goes to /dev/null."""
-    with open(os.devnull, "wb") as null:
+    """Wall seconds and peak RSS (KiB) of one run; output goes to /dev/null.
+
+    GNU time reports the RSS: a child forked from Python would carry Python's own peak."""
+    with tempfile.NamedTemporaryFile("r") as report, open(os.devnull, "wb") as null:
         start = time.perf_counter()
-        proc = subprocess.Popen(argv, stdout=null, stderr=null)
-        _, status, usage = os.wait4(proc.pid, 0)
+        status = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report.name] + argv,
+                                stdout=null, stderr=null).returncode
         elapsed = time.perf_counter() - start
-    if os.waitstatus_to_exitcode(status) not in (0, 1):
+        rss = int(report.read().split()[-1])
+    if status not in (0, 1):
         raise RuntimeError(f"{argv[0]} failed with status {status}")
-    return elapsed, usage.ru_maxrss
+    return elapsed, rss
 
 
 def measure(argv, runs):
@@ -56,6 +60,7 @@ def main():
     listing = "%p %BY-%Bm-%Bd %BH:%BM %TY-%Tm-%Td %TH:%TM %s %m\n"
     commands = [
         ("rawwalk", [rawwalk, "-q", tree]),
+        ("rawwalk -t 2 (two threads)", [rawwalk, "-q", "-t", "2", tree]),
         ("vintrel2-scan (types)", [args.scan, tree]),
         ("vintrel2-scan --list", [args.scan, "--list", tree]),
         ("du -s", ["du", "-s", tree]),

@@ -134,9 +134,12 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args) {
         } else if (arg == "--attributes") {
             o.attribsChk = true;
             for (const char letter : attached.value_or("")) {
-                if (letter == 'r') o.readChk = true;
-                else if (letter == 'a') o.archiveChk = true;
-                else throw UsageError("--attributes takes the letters r and a");
+                if (letter == 'r')
+                    o.readChk = true;
+                else if (letter == 'a')
+                    o.archiveChk = true;
+                else
+                    throw UsageError("--attributes takes the letters r and a");
             }
         } else if (arg == "--list") {
             flag();

@@ -10,7 +10,7 @@
 namespace vintrel {
 
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

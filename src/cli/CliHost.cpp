@@ -1,7 +1,5 @@
 #include "CliHost.h"
 
-#include "RowTexts.h"
-
 #include <cstdio>
 
 namespace vintrel {
@@ -19,12 +17,13 @@ void CliHost::processEvents() {
 }
 
 void CliHost::drawProgress() {
-    const std::string counts = FileCountText(visitedCount_, listedCount_);
     if (typeStatistics_) {
-        std::fprintf(stderr, "\r%lld files counted, %s entries visited",
-                     static_cast<long long>(typedFileCount_), std::to_string(visitedCount_).c_str());
+        std::fprintf(stderr, "\r%lld entries visited, %lld files counted",
+                     static_cast<long long>(visitedCount_),
+                     static_cast<long long>(typedFileCount_));
     } else {
-        std::fprintf(stderr, "\r%s entries visited/files listed", counts.c_str());
+        std::fprintf(stderr, "\r%lld entries visited, %zu files listed",
+                     static_cast<long long>(visitedCount_), listedCount_);
     }
     std::fflush(stderr);
     drawn_ = true;

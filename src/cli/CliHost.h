@@ -10,12 +10,14 @@
 namespace vintrel {
 
 class CliHost final : public ScanHost {
-public:
+  public:
     CliHost(const SearchOptions& options, bool typeStatistics, bool showProgress);
 
     const SearchOptions& options() override { return options_; }
     void processEvents() override;
-    void typedFileCountChanged(int64_t typedFileCount) override { typedFileCount_ = typedFileCount; }
+    void typedFileCountChanged(int64_t typedFileCount) override {
+        typedFileCount_ = typedFileCount;
+    }
     void fileCountChanged(int64_t visitedCount, size_t listedCount) override {
         visitedCount_ = visitedCount;
         listedCount_ = listedCount;
@@ -23,7 +25,7 @@ public:
     // Removes the progress line.
     void finish();
 
-private:
+  private:
     void drawProgress();
 
     SearchOptions options_;

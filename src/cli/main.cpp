@@ -27,7 +27,7 @@ extern "C" void OnInterrupt(int) {
 
 // Lines to standard output (UTF-8, CR LF) or collected for the CSV file.
 class LineSink {
-public:
+  public:
     explicit LineSink(bool toFile) : toFile_(toFile) {}
 
     void add(std::string line) {
@@ -40,7 +40,8 @@ public:
         if (buffer_.size() >= 1 << 16) flush();
     }
     void flush() {
-        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size()) {
+        if (!buffer_.empty() &&
+            std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size()) {
             throw UserError("Stream write error");
         }
         buffer_.clear();
@@ -51,14 +52,13 @@ public:
         if (std::fflush(stdout) != 0) throw UserError("Stream write error");
     }
 
-private:
+  private:
     bool toFile_;
     std::vector<std::string> lines_;
     std::string buffer_;
 };
 
-template <size_t N>
-std::string CsvOf(const std::array<std::string, N>& cells) {
+template <size_t N> std::string CsvOf(const std::array<std::string, N>& cells) {
     std::string line;
     for (size_t i = 0; i < N; ++i) {
         if (i > 0) line += ',';
@@ -101,7 +101,8 @@ int Run(const CliArguments& args) {
         for (size_t i = 0; i < lists.TypeIndex.size(); ++i) {
             const TDataRec& record = lists.TypeList[lists.TypeIndex[i].Position];
             totalSize += record.TotalSize;
-            sink.add(CsvOf(MakeTypeRow(record, GetTypeDescription(DisplayText(record.Extension)), locale)));
+            sink.add(CsvOf(
+                MakeTypeRow(record, GetTypeDescription(DisplayText(record.Extension)), locale)));
         }
     } else {
         sink.add(HeaderOf(kFileColumns));
@@ -125,7 +126,8 @@ int Run(const CliArguments& args) {
                          listedCount, FormatFileSize(totalSize, locale).c_str(),
                          FileCountText(state.VisitedCount, listedCount).c_str());
         }
-        std::fprintf(stderr, "Unreadable folders: %lld\n", static_cast<long long>(state.UnreadableFolders));
+        std::fprintf(stderr, "Unreadable folders: %lld\n",
+                     static_cast<long long>(state.UnreadableFolders));
     } else if (state.UnreadableFolders > 0) {
         std::fprintf(stderr, "vintrel2-scan: %lld folder(s) could not be read and were skipped\n",
                      static_cast<long long>(state.UnreadableFolders));

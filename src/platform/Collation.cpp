@@ -8,7 +8,9 @@
 
 namespace vintrel {
 
-void Collation::Closer::operator()(UCollator* c) const { ucol_close(c); }
+void Collation::Closer::operator()(UCollator* c) const {
+    ucol_close(c);
+}
 
 Collation::Collation(const std::string& icuLocale) : locale_(icuLocale) {
     UErrorCode status = U_ZERO_ERROR;

@@ -11,7 +11,7 @@ struct UCollator;
 namespace vintrel {
 
 class Collation {
-public:
+  public:
     // ICU locale id; the empty id is the root collation.
     explicit Collation(const std::string& icuLocale);
     ~Collation();
@@ -32,7 +32,7 @@ public:
 
     const std::string& locale() const { return locale_; }
 
-private:
+  private:
     struct Closer {
         void operator()(UCollator* c) const;
     };

@@ -82,8 +82,7 @@ bool IsPseudoMagic(unsigned long magic) {
 bool IsDevtmpfs(dev_t device) {
     std::ifstream mounts("/proc/self/mountinfo");
     std::string line;
-    const std::string wanted =
-        std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
     while (std::getline(mounts, line)) {
         std::istringstream fields(line);
         std::string id, parent, majorMinor;
@@ -101,12 +100,14 @@ bool IsDevtmpfs(dev_t device) {
 
 } // namespace
 
-bool FindRecord::isFolder() const { return attributes & kAttrDirectory; }
+bool FindRecord::isFolder() const {
+    return attributes & kAttrDirectory;
+}
 
 FindRecord FolderBatch::operator[](size_t i) const {
     const Entry& e = entries_[i];
-    return FindRecord{std::string_view(names_.data() + e.nameOffset, e.nameLength),
-                      e.attributes, e.size, e.created, e.modified};
+    return FindRecord{std::string_view(names_.data() + e.nameOffset, e.nameLength), e.attributes,
+                      e.size, e.created, e.modified};
 }
 
 void FolderBatch::clear() {
@@ -114,7 +115,9 @@ void FolderBatch::clear() {
     entries_.clear();
 }
 
-OpenFolder::~OpenFolder() { close(); }
+OpenFolder::~OpenFolder() {
+    close();
+}
 
 OpenFolder::OpenFolder(OpenFolder&& other) noexcept : fd_(other.fd_), device_(other.device_) {
     other.fd_ = -1;
@@ -142,7 +145,7 @@ int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
     out.close();
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0) {
         const int error = errno;
         ::close(fd);
@@ -157,7 +160,7 @@ int FolderReader::openChild(const OpenFolder& parent, const char* name, OpenFold
     out.close();
     const int fd = ::openat(parent.fd(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return errno;
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0) {
         const int error = errno;
         ::close(fd);
@@ -176,7 +179,7 @@ bool PseudoFileSystems::contains(int fd, dev_t device) {
     const std::lock_guard lock(mutex_);
     const auto known = byDevice_.find(device);
     if (known != byDevice_.end()) return known->second;
-    struct statfs fs{};
+    struct statfs fs {};
     bool pseudo = false;
     if (fstatfs(fd, &fs) == 0) {
         const auto magic = static_cast<unsigned long>(fs.f_type);
@@ -199,11 +202,15 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
             const char* rawName = reinterpret_cast<const char*>(d) + kDirentNameOffset;
             const std::string_view name(rawName);
             FolderBatch::Entry entry{static_cast<uint32_t>(batch.names_.size()),
-                                     static_cast<uint32_t>(name.size()), 0, 0, 0, 0};
+                                     static_cast<uint32_t>(name.size()),
+                                     0,
+                                     0,
+                                     0,
+                                     0};
             if (d->d_type == DT_DIR) {
                 entry.attributes = kAttrDirectory | (IsHiddenName(name) ? kAttrHidden : 0);
             } else {
-                struct statx sx{};
+                struct statx sx {};
                 if (statx(folder.fd(), rawName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask,
                           &sx) == 0) {
                     entry.attributes = AttributesOf(sx, name);

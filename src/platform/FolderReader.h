@@ -27,12 +27,12 @@ struct FindRecord {
 };
 
 class FolderBatch {
-public:
+  public:
     size_t size() const { return entries_.size(); }
     FindRecord operator[](size_t i) const;
     void clear();
 
-private:
+  private:
     friend class FolderReader;
     struct Entry {
         uint32_t nameOffset;
@@ -47,7 +47,7 @@ private:
 
 // An open folder; closes itself.
 class OpenFolder {
-public:
+  public:
     OpenFolder() = default;
     ~OpenFolder();
     OpenFolder(const OpenFolder&) = delete;
@@ -60,7 +60,7 @@ public:
     dev_t device() const { return device_; }
     void close();
 
-private:
+  private:
     friend class FolderReader;
     int fd_ = -1;
     dev_t device_ = 0;
@@ -68,17 +68,17 @@ private:
 
 // Which devices hold pseudo file systems; shared by the readers of one walk.
 class PseudoFileSystems {
-public:
+  public:
     bool contains(int fd, dev_t device);
 
-private:
+  private:
     std::mutex mutex_;
     std::unordered_map<dev_t, bool> byDevice_;
 };
 
 // Reads folders; one per thread, each with its own buffer.
 class FolderReader {
-public:
+  public:
     // Returned by openChild for folders on pseudo file systems (proc, sysfs, ...).
     static constexpr int kPseudoFileSystem = -1;
 
@@ -92,7 +92,7 @@ public:
     // entries read before it stay in the batch.
     int read(const OpenFolder& folder, FolderBatch& batch);
 
-private:
+  private:
     std::vector<char> buffer_;
     PseudoFileSystems ownPseudo_;
     PseudoFileSystems* pseudo_;

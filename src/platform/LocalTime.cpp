@@ -7,7 +7,9 @@ namespace vintrel {
 
 namespace {
 
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+int64_t FloorDiv(int64_t a, int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
 
 long OffsetAt(int64_t unixSeconds) {
     const time_t t = static_cast<time_t>(unixSeconds);

@@ -68,7 +68,8 @@ std::shared_ptr<FolderNode> ReadAhead::load(FolderReader& reader, const FolderNo
     return node;
 }
 
-void ReadAhead::replaceSlot(const std::shared_ptr<Slot>& slot, const std::shared_ptr<FolderNode>& node) {
+void ReadAhead::replaceSlot(const std::shared_ptr<Slot>& slot,
+                            const std::shared_ptr<FolderNode>& node) {
     const auto at = slot ? std::next(slot->place) : toWalk_.end();
     if (node) {
         for (const auto& child : node->children) child->place = toWalk_.insert(at, child);
@@ -76,7 +77,8 @@ void ReadAhead::replaceSlot(const std::shared_ptr<Slot>& slot, const std::shared
     if (slot) toWalk_.erase(slot->place);
 }
 
-std::shared_ptr<ReadAhead::Slot> ReadAhead::nextPending(std::list<std::shared_ptr<Slot>>::iterator from) {
+std::shared_ptr<ReadAhead::Slot>
+ReadAhead::nextPending(std::list<std::shared_ptr<Slot>>::iterator from) {
     if (unclaimed_ >= kMaxUnclaimed || from == toWalk_.end()) return nullptr;
     for (auto it = std::next(from); it != toWalk_.end(); ++it) {
         if ((*it)->state == Slot::State::Pending) return *it;
@@ -147,9 +149,8 @@ void ReadAhead::helperLoop() {
     for (;;) {
         // The first pending folder after the one the walk will take next.
         std::shared_ptr<Slot> slot;
-        workOrRoom_.wait(lock, [&] {
-            return stopping_ || (slot = nextPending(toWalk_.begin())) != nullptr;
-        });
+        workOrRoom_.wait(
+            lock, [&] { return stopping_ || (slot = nextPending(toWalk_.begin())) != nullptr; });
         if (stopping_) return;
         readAhead(reader, slot, lock);
         slotDone_.notify_one();

@@ -19,7 +19,7 @@ namespace vintrel {
 struct FolderNode;
 
 class ReadAhead {
-public:
+  public:
     // With recurse off only the root is read, and no helper runs.
     explicit ReadAhead(bool recurse);
     ~ReadAhead();
@@ -33,7 +33,7 @@ public:
     // asked for in listing order. 0, an errno, or FolderReader::kPseudoFileSystem.
     int child(FolderNode& parent, size_t entryIndex, std::shared_ptr<FolderNode>& out);
 
-private:
+  private:
     friend struct FolderNode;
     struct Slot;
     std::shared_ptr<FolderNode> load(FolderReader& reader, const FolderNode& parent,
@@ -54,8 +54,8 @@ private:
     FolderReader reader_{&pseudo_};
 
     std::mutex mutex_;
-    std::condition_variable workOrRoom_; // wakes the helper
-    std::condition_variable slotDone_;   // wakes the walk
+    std::condition_variable workOrRoom_;      // wakes the helper
+    std::condition_variable slotDone_;        // wakes the walk
     std::list<std::shared_ptr<Slot>> toWalk_; // folders not yet reached, in walk order
     size_t unclaimed_ = 0;                    // read by the helper, not yet taken
     bool stopping_ = false;
@@ -68,7 +68,7 @@ struct FolderNode : std::enable_shared_from_this<FolderNode> {
     FolderBatch batch;
     int readError = 0;
 
-private:
+  private:
     friend class ReadAhead;
     std::vector<std::shared_ptr<ReadAhead::Slot>> children; // folder entries in listing order
     size_t nextChild = 0;

@@ -11,14 +11,14 @@
 namespace vintrel {
 
 class WildcardPattern {
-public:
+  public:
     WildcardPattern() = default; // matches nothing
     explicit WildcardPattern(std::string_view patternText);
 
     bool matches(std::string_view subject) const;
     const std::string& text() const { return text_; }
 
-private:
+  private:
     std::string text_;
     bool matchesEverything_ = false;
     std::vector<std::u32string> masks_; // case-folded

@@ -47,7 +47,7 @@ void WriteAndClose(int fd, std::string_view bytes, bool sync) {
 
 // A symbolic link is followed, so the file it names is replaced and the link kept.
 std::string ResolveTarget(const std::string& fileName) {
-    struct stat st{};
+    struct stat st {};
     if (lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return fileName;
     char resolved[PATH_MAX];
     if (realpath(fileName.c_str(), resolved)) return resolved;
@@ -101,7 +101,7 @@ void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& f
 
 void WriteFileReplacing(const std::string& fileName, std::string_view bytes) {
     const std::string target = ResolveTarget(fileName);
-    struct stat existing{};
+    struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
 
     if (exists && !S_ISREG(existing.st_mode)) {

@@ -17,7 +17,9 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const st
     if (folder.empty()) return;
     state_.RootError.clear();
 
-    mode_ = mode == kModeTypes ? Mode::Types : mode == kModeFiltered ? Mode::Filtered : Mode::OfType;
+    mode_ = mode == kModeTypes      ? Mode::Types
+            : mode == kModeFiltered ? Mode::Filtered
+                                    : Mode::OfType;
     // An empty type text stands for files without extension: one blank matches only "".
     if (mode_ == Mode::OfType) typePattern_ = WildcardPattern(mode.empty() ? " " : mode);
     recurse_ = recurse;
@@ -83,10 +85,12 @@ void FolderScanner::walk(ReadAhead& reader, FolderNode& folder) {
 }
 
 bool FolderScanner::passesAttributes(const FindRecord& entry, const SearchOptions& o) const {
-    const uint32_t excluded = (o.excludeHidden ? kAttrHidden : 0) | (o.excludeSystem ? kAttrSystem : 0);
+    const uint32_t excluded =
+        (o.excludeHidden ? kAttrHidden : 0) | (o.excludeSystem ? kAttrSystem : 0);
     if (entry.attributes & excluded) return false;
     if (o.attribsChk) {
-        const uint32_t required = (o.readChk ? kAttrReadOnly : 0) | (o.archiveChk ? kAttrArchive : 0);
+        const uint32_t required =
+            (o.readChk ? kAttrReadOnly : 0) | (o.archiveChk ? kAttrArchive : 0);
         if (required != 0 && !(entry.attributes & required)) return false;
     }
     return true;
@@ -96,11 +100,12 @@ bool FolderScanner::passesFilters(const FindRecord& entry, const SearchOptions& 
     if (o.singleFile && !o.fileType.matches(ExtensionOf(entry.name))) return false;
     if (o.inFile && !o.inText.matches(entry.name)) return false;
     if (o.fileCreated &&
-        o.fileCreatedIndex != CompareDays(o.createDate, FileTimeToLocalDateTime(entry.created)) + 1) {
+        o.fileCreatedIndex !=
+            CompareDays(o.createDate, FileTimeToLocalDateTime(entry.created)) + 1) {
         return false;
     }
-    if (o.fileModified &&
-        o.fileModifiedIndex != CompareDays(o.modDate, FileTimeToLocalDateTime(entry.modified)) + 1) {
+    if (o.fileModified && o.fileModifiedIndex !=
+                              CompareDays(o.modDate, FileTimeToLocalDateTime(entry.modified)) + 1) {
         return false;
     }
     if (o.fileSize && o.fileSizeIndex != CompareSizeKb(o.fileSizeKb, FileSizeOf(entry)) + 1) {

@@ -14,7 +14,7 @@ inline constexpr const char* kModeTypes = "+";
 inline constexpr const char* kModeFiltered = "x";
 
 class FolderScanner {
-public:
+  public:
     FolderScanner(ScanHost& host, ScanState& state, ResultLists& lists);
 
     // Mode "+" counts types, "x" lists filtered files, anything else lists the files of
@@ -22,7 +22,7 @@ public:
     // state.RootError; folders below it that cannot be read are counted and skipped.
     void ScanFolder(const std::string& folder, bool recurse, const std::string& mode);
 
-private:
+  private:
     enum class Mode { Types, Filtered, OfType };
 
     void walk(ReadAhead& reader, FolderNode& folder);
@@ -34,7 +34,7 @@ private:
     ScanHost& host_;
     ScanState& state_;
     ResultLists& lists_;
-    std::string path_;                 // folder being walked, ending in "/"
+    std::string path_; // folder being walked, ending in "/"
     Mode mode_ = Mode::Types;
     WildcardPattern typePattern_;
     bool recurse_ = true;

@@ -11,7 +11,8 @@ namespace {
 void AppendNumber(std::string& out, int64_t value, int minimumDigits) {
     char digits[24];
     const bool negative = value < 0;
-    const auto magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    const auto magnitude =
+        negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     const auto end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
     if (negative) out += '-';
     for (int pad = minimumDigits - static_cast<int>(end - digits); pad > 0; --pad) out += '0';
@@ -26,7 +27,8 @@ std::string FormatFileSize(int64_t size, const LocaleSettings& locale) {
     const char* unit = size > kGB ? " GB" : size > kMB ? " MB" : " KB";
 
     const bool negative = size < 0;
-    const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(size) : static_cast<uint64_t>(size);
+    const uint64_t magnitude =
+        negative ? 0 - static_cast<uint64_t>(size) : static_cast<uint64_t>(size);
     const auto unitSize = static_cast<uint64_t>(divisor);
     // Hundredths, half rounded up (away from zero); the remainder times 100 cannot overflow.
     const uint64_t hundredths =
@@ -121,7 +123,8 @@ void DateTextFormat::appendTo(std::string& out, LocalDateTime value) const {
                 AppendNumber(out, t.day, token.width);
             } else {
                 const int64_t weekday = ((DaysFromCivil(t.year, t.month, t.day) % 7) + 11) % 7;
-                const auto& names = token.width == 3 ? locale_->shortDayNames : locale_->longDayNames;
+                const auto& names =
+                    token.width == 3 ? locale_->shortDayNames : locale_->longDayNames;
                 out += names[static_cast<size_t>(weekday)];
             }
             break;

@@ -18,12 +18,12 @@ std::string AttributeLetters(uint32_t attributes);
 
 // The short date pattern followed by " hh:nn", compiled once.
 class DateTextFormat {
-public:
+  public:
     explicit DateTextFormat(const LocaleSettings& locale);
     void appendTo(std::string& out, LocalDateTime value) const;
     std::string format(LocalDateTime value) const;
 
-private:
+  private:
     enum class Kind { Literal, Day, Month, Year, Hour, Minute };
     struct Token {
         Kind kind;

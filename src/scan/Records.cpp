@@ -4,7 +4,9 @@
 
 namespace vintrel {
 
-int64_t FileSizeOf(const FindRecord& entry) { return entry.size; }
+int64_t FileSizeOf(const FindRecord& entry) {
+    return entry.size;
+}
 
 std::string WithTrailingBackslash(std::string_view folder) {
     std::string path(folder);

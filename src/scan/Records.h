@@ -38,7 +38,7 @@ struct TFileRec {
 // owned by the list rather than one allocation each: a listing of millions of files keeps
 // about 50 bytes per file beside the path itself.
 class TFileList {
-public:
+  public:
     TFileList() = default;
     TFileList(const TFileList&) = delete;
     TFileList& operator=(const TFileList&) = delete;
@@ -56,7 +56,7 @@ public:
     auto end() const { return records_.end(); }
     void clear();
 
-private:
+  private:
     char* reserveText(size_t length);
 
     std::deque<TFileRec> records_;
@@ -90,7 +90,7 @@ struct tDataIndex {
 // the collation answers, in constant time: exact extension bytes are looked up first, then
 // collation sort keys.
 class TDataIndexList {
-public:
+  public:
     explicit TDataIndexList(const Collation& collation) : collation_(&collation) {}
 
     int IndexOfType(std::string_view typeText) const;
@@ -101,7 +101,7 @@ public:
     const tDataIndex& operator[](size_t i) const { return entries_[i]; }
     void clear();
 
-private:
+  private:
     struct Hash {
         using is_transparent = void;
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
@@ -110,8 +110,8 @@ private:
 
     const Collation* collation_;
     std::vector<tDataIndex> entries_;
-    Map byKey_;             // collation key -> index of the first entry with it
-    mutable Map byExact_;   // exact bytes -> index, filled on look-up
+    Map byKey_;                              // collation key -> index of the first entry with it
+    mutable Map byExact_;                    // exact bytes -> index, filled on look-up
     mutable std::string missText_, missKey_; // the key of the last miss, reused by add
 };
 

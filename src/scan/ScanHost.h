@@ -45,7 +45,7 @@ struct SearchOptions {
 };
 
 class ScanHost {
-public:
+  public:
     virtual ~ScanHost() = default;
 
     // Read once for every file; a change applies from the next file on.

@@ -18,7 +18,9 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string Quoted(std::string_view text) {
+    return "'" + std::string(text) + "'";
+}
 
 // Reads [sign] digits [separator digits] [e [sign] digits], all of the text.
 std::optional<double> ReadDecimal(std::string_view text, std::string_view separator) {
@@ -37,7 +39,8 @@ std::optional<double> ReadDecimal(std::string_view text, std::string_view separa
         plain += text[i++];
         if (i < text.size() && (text[i] == '+' || text[i] == '-')) plain += text[i++];
         size_t exponentDigits = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') plain += text[i++], ++exponentDigits;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            plain += text[i++], ++exponentDigits;
         if (exponentDigits == 0) return std::nullopt;
     }
     if (i != text.size()) return std::nullopt;
@@ -89,8 +92,7 @@ double SizeTextValue(std::string_view text, const LocaleSettings& locale) {
         std::string_view name;
         double scale;
     };
-    static constexpr Unit kUnits[] = {
-        {"GB", 1125899906842624.0}, {"MB", 1048576.0}, {"KB", 1.0}};
+    static constexpr Unit kUnits[] = {{"GB", 1125899906842624.0}, {"MB", 1048576.0}, {"KB", 1.0}};
     for (const Unit& unit : kUnits) {
         const size_t at = text.find(unit.name);
         if (at == std::string_view::npos) continue;
@@ -169,6 +171,8 @@ int CompareDateValues(LocalDateTime a, LocalDateTime b) {
     return a < b ? -1 : 1;
 }
 
-int CompareCounts(int64_t a, int64_t b) { return a < b ? -1 : a > b ? 1 : 0; }
+int CompareCounts(int64_t a, int64_t b) {
+    return a < b ? -1 : a > b ? 1 : 0;
+}
 
 } // namespace vintrel

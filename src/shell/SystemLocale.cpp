@@ -33,8 +33,10 @@ LocaleSettings LocaleSettingsFrom(const QLocale& locale) {
     settings.timeSeparator =
         FirstSeparator(locale.timeFormat(QLocale::ShortFormat), QStringLiteral(":")).toStdString();
     for (int month = 1; month <= 12; ++month) {
-        settings.shortMonthNames[month - 1] = locale.monthName(month, QLocale::ShortFormat).toStdString();
-        settings.longMonthNames[month - 1] = locale.monthName(month, QLocale::LongFormat).toStdString();
+        settings.shortMonthNames[month - 1] =
+            locale.monthName(month, QLocale::ShortFormat).toStdString();
+        settings.longMonthNames[month - 1] =
+            locale.monthName(month, QLocale::LongFormat).toStdString();
     }
     for (int day = 0; day < 7; ++day) {
         const int qtDay = day == 0 ? 7 : day; // Qt counts Monday as 1 and Sunday as 7
@@ -44,6 +46,8 @@ LocaleSettings LocaleSettingsFrom(const QLocale& locale) {
     return settings;
 }
 
-LocaleSettings SystemLocaleSettings() { return LocaleSettingsFrom(QLocale::system()); }
+LocaleSettings SystemLocaleSettings() {
+    return LocaleSettingsFrom(QLocale::system());
+}
 
 } // namespace vintrel

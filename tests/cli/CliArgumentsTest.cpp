@@ -6,7 +6,9 @@ using namespace vintrel;
 
 namespace {
 
-CliArguments Parse(std::vector<std::string> args) { return ParseCliArguments(args); }
+CliArguments Parse(std::vector<std::string> args) {
+    return ParseCliArguments(args);
+}
 
 void ExpectUsageError(std::vector<std::string> args) {
     EXPECT_THROW(ParseCliArguments(args), UsageError) << args.front();

@@ -24,7 +24,8 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
-Result RunScan(const TempTree& scratch, const std::string& arguments, const std::string& env = "LANG=C.UTF-8") {
+Result RunScan(const TempTree& scratch, const std::string& arguments,
+               const std::string& env = "LANG=C.UTF-8") {
     const std::string out = scratch.path("stdout"), err = scratch.path("stderr");
     const std::string command =
         "env " + env + " TZ=UTC " VINTREL_SCAN_BINARY " " + arguments + " >" + out + " 2>" + err;
@@ -39,7 +40,7 @@ Result RunScan(const TempTree& scratch, const std::string& arguments, const std:
 } // namespace
 
 class CliRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         tree.sizedFile("a.TXT", 1'048'576);
         tree.file("b.txt", "x");
@@ -73,7 +74,8 @@ TEST_F(CliRun, FilteredListingAndSummary) {
 
 TEST_F(CliRun, OutputFileHoldsTheSameTextAsUtf16) {
     const Result shown = RunScan(scratch, "--list " + tree.root());
-    const Result saved = RunScan(scratch, "--list -o " + scratch.path("out.csv") + " " + tree.root());
+    const Result saved =
+        RunScan(scratch, "--list -o " + scratch.path("out.csv") + " " + tree.root());
     EXPECT_EQ(saved.exitCode, 0);
     EXPECT_TRUE(saved.out.empty());
     const std::string bytes = ReadFile(scratch.path("out.csv"));

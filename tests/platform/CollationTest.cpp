@@ -24,7 +24,10 @@ TEST(Collation, LetterCaseIsIgnoredAccentsAreNot) {
 
 TEST(Collation, NonAsciiCaseFoldsAndUndecodableBytesStayApart) {
     const Collation c("");
-    EXPECT_EQ(c.sortKey(".\xC3\x84" "BC"), c.sortKey(".\xC3\xA4" "bc"));
+    EXPECT_EQ(c.sortKey(".\xC3\x84"
+                        "BC"),
+              c.sortKey(".\xC3\xA4"
+                        "bc"));
     EXPECT_NE(c.sortKey(".\xFF"), c.sortKey(".\xFE"));
     EXPECT_NE(c.sortKey(".\xFF"), c.sortKey(".\xEF\xBF\xBD"));
 }

@@ -1,5 +1,5 @@
-#include "FileAttributes.h"
 #include "FolderReader.h"
+#include "FileAttributes.h"
 #include "TempTree.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +72,7 @@ TEST(FolderReader, DoesNotEnterPseudoFileSystems) {
     FolderReader reader;
     OpenFolder root, child;
     ASSERT_EQ(reader.openRoot("/", root), 0);
-    struct stat st{};
+    struct stat st {};
     if (stat("/proc/self", &st) != 0) GTEST_SKIP() << "no /proc here";
     EXPECT_EQ(reader.openChild(root, "proc", child), FolderReader::kPseudoFileSystem);
     EXPECT_FALSE(child.isOpen());

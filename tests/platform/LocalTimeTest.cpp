@@ -8,19 +8,21 @@ using namespace vintrel;
 namespace {
 
 class ZoneGuard {
-public:
+  public:
     explicit ZoneGuard(const char* zone) {
         if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
         setenv("TZ", zone, 1);
         LocalTimeZoneChanged();
     }
     ~ZoneGuard() {
-        if (had_) setenv("TZ", saved_.c_str(), 1);
-        else unsetenv("TZ");
+        if (had_)
+            setenv("TZ", saved_.c_str(), 1);
+        else
+            unsetenv("TZ");
         LocalTimeZoneChanged();
     }
 
-private:
+  private:
     std::string saved_;
     bool had_ = false;
 };

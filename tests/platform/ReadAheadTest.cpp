@@ -1,5 +1,5 @@
-#include "FileAttributes.h"
 #include "ReadAhead.h"
+#include "FileAttributes.h"
 #include "TempTree.h"
 
 #include <functional>
@@ -12,13 +12,15 @@ using vintrel::test::TempTree;
 namespace {
 
 // Every entry as "path|attributes|size", depth first.
-std::vector<std::string> WalkPlain(FolderReader& reader, const OpenFolder& folder, const std::string& path) {
+std::vector<std::string> WalkPlain(FolderReader& reader, const OpenFolder& folder,
+                                   const std::string& path) {
     FolderBatch batch;
     reader.read(folder, batch);
     std::vector<std::string> seen;
     for (size_t i = 0; i < batch.size(); ++i) {
         const FindRecord e = batch[i];
-        seen.push_back(path + std::string(e.name) + "|" + std::to_string(e.attributes) + "|" + std::to_string(e.size));
+        seen.push_back(path + std::string(e.name) + "|" + std::to_string(e.attributes) + "|" +
+                       std::to_string(e.size));
         if (e.isFolder() && !IsDotOrDotDot(e.name)) {
             OpenFolder child;
             if (reader.openChild(folder, e.name.data(), child) == 0) {
@@ -36,7 +38,8 @@ std::vector<std::string> WalkAhead(ReadAhead& reader, FolderNode& node, const st
     for (size_t i = 0; i < node.batch.size(); ++i) {
         if (perEntry) perEntry();
         const FindRecord e = node.batch[i];
-        seen.push_back(path + std::string(e.name) + "|" + std::to_string(e.attributes) + "|" + std::to_string(e.size));
+        seen.push_back(path + std::string(e.name) + "|" + std::to_string(e.attributes) + "|" +
+                       std::to_string(e.size));
         if (e.isFolder() && !IsDotOrDotDot(e.name)) {
             std::shared_ptr<FolderNode> child;
             if (reader.child(node, i, child) == 0) {
@@ -56,7 +59,8 @@ void BuildRandomTree(TempTree& tree, int folders) {
         const std::string name = parent + "d" + std::to_string(i) + "/";
         tree.folder(name);
         known.push_back(name);
-        for (unsigned f = random() % 6; f > 0; --f) tree.sizedFile(name + "f" + std::to_string(f), random() % 5000);
+        for (unsigned f = random() % 6; f > 0; --f)
+            tree.sizedFile(name + "f" + std::to_string(f), random() % 5000);
     }
     tree.chmod(known[7], 0); // unreadable to ordinary users; both walks must agree on it
 }
@@ -87,9 +91,10 @@ TEST(ReadAhead, AWalkLeftHalfWayEndsCleanly) {
         std::shared_ptr<FolderNode> node;
         ASSERT_EQ(reader.openRoot(tree.root(), node), 0);
         int entries = 0;
-        EXPECT_THROW(WalkAhead(reader, *node, "", [&] {
-                         if (++entries == stopAfter) throw std::runtime_error("stop");
-                     }),
+        EXPECT_THROW(WalkAhead(reader, *node, "",
+                               [&] {
+                                   if (++entries == stopAfter) throw std::runtime_error("stop");
+                               }),
                      std::runtime_error);
     }
 }

@@ -7,7 +7,10 @@ using namespace vintrel;
 TEST(Utf8, DisplayTextReplacesEachBadByteAndKeepsValidText) {
     EXPECT_EQ(DisplayText("plain.txt"), "plain.txt");
     EXPECT_EQ(DisplayText("caf\xC3\xA9"), "caf\xC3\xA9");
-    EXPECT_EQ(DisplayText("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(DisplayText("a\xFF"
+                          "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     // Overlong form, lone surrogate and a sequence cut short are not UTF-8.
     EXPECT_EQ(DisplayText("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));

@@ -12,7 +12,10 @@ TEST(Wildcard, StarsQuestionMarksAndLetterCase) {
     EXPECT_FALSE(PathMatchSpec("ab", "?"));
     EXPECT_TRUE(PathMatchSpec("", "*"));
     // Letter case is folded beyond ASCII, "?" stands for one character, not one byte.
-    EXPECT_TRUE(PathMatchSpec(".\xC3\x84" "BC", ".\xC3\xA4" "bc"));
+    EXPECT_TRUE(PathMatchSpec(".\xC3\x84"
+                              "BC",
+                              ".\xC3\xA4"
+                              "bc"));
     EXPECT_TRUE(PathMatchSpec("\xC3\xA9t\xC3\xA9", "?t?"));
 }
 
@@ -25,13 +28,13 @@ TEST(Wildcard, ExtensionMasksAsTheTypeFilterUsesThem) {
 }
 
 TEST(Wildcard, PatternListsBlanksAndEmptyPatterns) {
-    EXPECT_FALSE(PathMatchSpec("", ""));      // no pattern at all matches nothing
+    EXPECT_FALSE(PathMatchSpec("", "")); // no pattern at all matches nothing
     EXPECT_FALSE(PathMatchSpec("a", ""));
-    EXPECT_TRUE(PathMatchSpec("", " "));      // one blank: only the empty subject
+    EXPECT_TRUE(PathMatchSpec("", " ")); // one blank: only the empty subject
     EXPECT_FALSE(PathMatchSpec(".txt", " "));
     EXPECT_TRUE(PathMatchSpec("b", "a;b"));
-    EXPECT_FALSE(PathMatchSpec("", "a;"));     // a final ";" opens no empty pattern
-    EXPECT_TRUE(PathMatchSpec("", "a;;b"));    // an inner one does
+    EXPECT_FALSE(PathMatchSpec("", "a;"));       // a final ";" opens no empty pattern
+    EXPECT_TRUE(PathMatchSpec("", "a;;b"));      // an inner one does
     EXPECT_TRUE(PathMatchSpec("README", "*.*")); // "*.*" alone matches every name
     EXPECT_FALSE(PathMatchSpec("README", "*.*;x"));
 }

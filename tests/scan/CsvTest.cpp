@@ -38,7 +38,11 @@ TEST(Csv, FieldsAreQuotedOnlyWhenTheyMustBe) {
               "Filename,\"Date Created\",\"Date modified\",Size,Attribs");
     EXPECT_EQ(CsvLine({"Type", "Description", "Count", "Size"}), "Type,Description,Count,Size");
     EXPECT_EQ(CsvLine({"/data/x,y.txt", "1.5 KB", "RA"}), "\"/data/x,y.txt\",\"1.5 KB\",RA");
-    EXPECT_EQ(CsvLine({"say \"hi\"", "", "a;b\xC2\xA0" "c"}), "\"say \"\"hi\"\"\",,a;b\xC2\xA0" "c");
+    EXPECT_EQ(CsvLine({"say \"hi\"", "",
+                       "a;b\xC2\xA0"
+                       "c"}),
+              "\"say \"\"hi\"\"\",,a;b\xC2\xA0"
+              "c");
     EXPECT_EQ(CsvLine({"", "File", "2", "0 KB"}), ",File,2,\"0 KB\"");
     EXPECT_EQ(CsvLine({"/x", "a\tb", "n\x01"}), "/x,\"a\tb\",\"n\x01\"");
     EXPECT_EQ(CsvLine({""}), "\"\"");
@@ -49,7 +53,9 @@ TEST(Csv, FileBytesAreUtf16WithByteOrderMarkAndCrLf) {
     const std::string text = LineText({"Filename,\"Date Created\"", "\xC3\xA9"});
     EXPECT_EQ(text, "Filename,\"Date Created\"\r\n\xC3\xA9\r\n");
     const std::string bytes = CsvFileBytes(text);
-    const std::string start("\xFF\xFE" "F\0i\0l\0e\0n\0a\0m\0e\0,\0\"\0D\0", 24);
+    const std::string start("\xFF\xFE"
+                            "F\0i\0l\0e\0n\0a\0m\0e\0,\0\"\0D\0",
+                            24);
     EXPECT_EQ(bytes.substr(0, 24), start);
     EXPECT_EQ(bytes.substr(bytes.size() - 6), std::string("\xE9\0\r\0\n\0", 6));
     EXPECT_EQ(bytes.size(), 2 + 2 * (text.size() - 1)); // é is one UTF-16 unit
@@ -60,14 +66,18 @@ TEST(Csv, SavingReplacesAnExistingFileWholeAndKeepsItsMode) {
     tree.file("out.csv", "old contents that are longer than the new ones");
     tree.chmod("out.csv", 0640);
     SaveLinesToFile({"a,b"}, tree.path("out.csv"));
-    EXPECT_EQ(ReadFile(tree.path("out.csv")), std::string("\xFF\xFE" "a\0,\0b\0\r\0\n\0", 12));
-    struct stat st{};
+    EXPECT_EQ(ReadFile(tree.path("out.csv")), std::string("\xFF\xFE"
+                                                          "a\0,\0b\0\r\0\n\0",
+                                                          12));
+    struct stat st {};
     stat(tree.path("out.csv").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     tree.symlink("link.csv", "out.csv");
     SaveLinesToFile({"c"}, tree.path("link.csv"));
-    EXPECT_EQ(ReadFile(tree.path("out.csv")), std::string("\xFF\xFE" "c\0\r\0\n\0", 8));
-    struct stat link{};
+    EXPECT_EQ(ReadFile(tree.path("out.csv")), std::string("\xFF\xFE"
+                                                          "c\0\r\0\n\0",
+                                                          8));
+    struct stat link {};
     lstat(tree.path("link.csv").c_str(), &link);
     EXPECT_TRUE(S_ISLNK(link.st_mode));
 }
@@ -91,9 +101,8 @@ TEST(Csv, AShortWriteIsReportedAndTheOldFileSurvives) {
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{100, 100};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const std::string message = ErrorOf([&] {
-            SaveLinesToFile({std::string(1000, 'x')}, tree.path("keep.csv"));
-        });
+        const std::string message =
+            ErrorOf([&] { SaveLinesToFile({std::string(1000, 'x')}, tree.path("keep.csv")); });
         _exit(message == "Stream write error" ? 0 : 1);
     }
     int status = 0;

@@ -53,8 +53,10 @@ TEST(FolderScanner, TypesGroupIgnoringCaseInTheOrderFirstMet) {
     tree.file("c.doc");
     tree.file("README");
     tree.file("name.");
-    tree.file("x.\xC3\x84" "BC");
-    tree.file("y.\xC3\xA4" "bc");
+    tree.file("x.\xC3\x84"
+              "BC");
+    tree.file("y.\xC3\xA4"
+              "bc");
     tree.file("z\xFF.txt", "1");
     ScanRig rig;
     rig.scan(tree.root(), "+");
@@ -78,7 +80,10 @@ TEST(FolderScanner, TypesGroupIgnoringCaseInTheOrderFirstMet) {
     };
     EXPECT_EQ(countOf(".txt").Count, 3);
     EXPECT_EQ(countOf(".txt").TotalSize, 7);
-    EXPECT_EQ(countOf(".\xC3\xA4" "bc").Count, 2);
+    EXPECT_EQ(countOf(".\xC3\xA4"
+                      "bc")
+                  .Count,
+              2);
     EXPECT_EQ(countOf("").Count, 1);
     EXPECT_EQ(countOf(".").Count, 1);
 }
@@ -240,7 +245,8 @@ TEST(FolderScanner, SubfoldersAreWalkedWhereTheyStandOrNotAtAll) {
     tree.folder("empty");
     ScanRig deep;
     deep.scan(tree.root(), ".txt");
-    EXPECT_THAT(deep.listed(tree.root()), UnorderedElementsAre("top.txt", "a/one.txt", "a/b/two.txt"));
+    EXPECT_THAT(deep.listed(tree.root()),
+                UnorderedElementsAre("top.txt", "a/one.txt", "a/b/two.txt"));
     EXPECT_EQ(deep.state.VisitedCount, 2 + 4 + 3 + 3 + 2); // root, a, a/b, empty
 
     ScanRig flat;

@@ -27,18 +27,35 @@ LocalDateTime At(int year, int month, int day, int hour, int minute, int second 
 
 TEST(Formatting, SizeTextsAndTheirValuesReadBack) {
     const LocaleSettings c = LocaleSettings::C();
-    const std::pair<int64_t, const char*> table[] = {
-        {0, "0 KB"}, {1, "0 KB"}, {5, "0 KB"}, {6, "0.01 KB"}, {128, "0.13 KB"}, {512, "0.5 KB"},
-        {1000, "0.98 KB"}, {1023, "1 KB"}, {1024, "1 KB"}, {1536, "1.5 KB"},
-        {1'048'575, "1024 KB"}, {1'048'576, "1024 KB"}, {1'048'577, "1 MB"},
-        {1'572'864, "1.5 MB"}, {1'073'741'824, "1024 MB"}, {1'073'741'825, "1 GB"},
-        {4'294'967'296, "4 GB"}, {5'368'709'120, "5 GB"}, {17'592'186'044'416, "16384 GB"},
-        {INT64_MAX, "8589934592 GB"}};
+    const std::pair<int64_t, const char*> table[] = {{0, "0 KB"},
+                                                     {1, "0 KB"},
+                                                     {5, "0 KB"},
+                                                     {6, "0.01 KB"},
+                                                     {128, "0.13 KB"},
+                                                     {512, "0.5 KB"},
+                                                     {1000, "0.98 KB"},
+                                                     {1023, "1 KB"},
+                                                     {1024, "1 KB"},
+                                                     {1536, "1.5 KB"},
+                                                     {1'048'575, "1024 KB"},
+                                                     {1'048'576, "1024 KB"},
+                                                     {1'048'577, "1 MB"},
+                                                     {1'572'864, "1.5 MB"},
+                                                     {1'073'741'824, "1024 MB"},
+                                                     {1'073'741'825, "1 GB"},
+                                                     {4'294'967'296, "4 GB"},
+                                                     {5'368'709'120, "5 GB"},
+                                                     {17'592'186'044'416, "16384 GB"},
+                                                     {INT64_MAX, "8589934592 GB"}};
     for (const auto& [size, text] : table) {
         EXPECT_EQ(FormatFileSize(size, c), text) << size;
         const double kb = SizeTextValue(text, c);
-        const double unit = size > 1'073'741'824 ? 1125899906842624.0 : size > 1'048'576 ? 1048576.0 : 1.0;
-        const double divisor = size > 1'073'741'824 ? 1073741824.0 : size > 1'048'576 ? 1048576.0 : 1024.0;
+        const double unit = size > 1'073'741'824 ? 1125899906842624.0
+                            : size > 1'048'576   ? 1048576.0
+                                                 : 1.0;
+        const double divisor = size > 1'073'741'824 ? 1073741824.0
+                               : size > 1'048'576   ? 1048576.0
+                                                    : 1024.0;
         EXPECT_NEAR(kb / unit, static_cast<double>(size) / divisor, 0.005 + 1e-9) << size;
     }
     EXPECT_EQ(FormatFileSize(1'572'864, Locale("dd.MM.yyyy", ".", ",")), "1,5 MB");

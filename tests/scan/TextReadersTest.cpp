@@ -1,6 +1,6 @@
+#include "TextReaders.h"
 #include "Errors.h"
 #include "Formatting.h"
-#include "TextReaders.h"
 
 #include <gtest/gtest.h>
 
@@ -34,13 +34,17 @@ std::string MessageOf(const std::function<void()>& f) {
 
 TEST(TextReaders, SizesRankAcrossUnits) {
     const LocaleSettings c = LocaleSettings::C();
-    const char* ascending[] = {"0 KB", "1023.99 KB", "1024 KB", "1 MB", "1024 MB", "1 GB", "16384 GB"};
+    const char* ascending[] = {"0 KB",    "1023.99 KB", "1024 KB", "1 MB",
+                               "1024 MB", "1 GB",       "16384 GB"};
     for (size_t i = 0; i + 1 < std::size(ascending); ++i) {
-        EXPECT_EQ(CompareSizeValues(SizeTextValue(ascending[i], c), SizeTextValue(ascending[i + 1], c)), -1)
+        EXPECT_EQ(
+            CompareSizeValues(SizeTextValue(ascending[i], c), SizeTextValue(ascending[i + 1], c)),
+            -1)
             << ascending[i];
     }
     EXPECT_EQ(CompareSizeValues(SizeTextValue(FormatFileSize(1000, c), c),
-                                SizeTextValue(FormatFileSize(1001, c), c)), 0);
+                                SizeTextValue(FormatFileSize(1001, c), c)),
+              0);
     EXPECT_EQ(CompareSizeValues(0, 1e-13), 0);
     EXPECT_EQ(CompareSizeValues(1e15, 1e15 + 999), 0);
     EXPECT_EQ(CompareSizeValues(1e15, 1e15 + 1001), -1);
@@ -58,11 +62,15 @@ TEST(TextReaders, DatesReadBackInTheirLocaleOrder) {
     const LocaleSettings gb = Locale("dd/MM/yyyy", "/");
     EXPECT_DOUBLE_EQ(ReadDateText("03/02/2014 14:05", gb, 2026), At(2014, 2, 3, 14, 5));
     EXPECT_EQ(CompareDateValues(ReadDateText("10/12/2014 08:00", gb, 2026),
-                                ReadDateText("02/01/2015 07:00", gb, 2026)), -1);
-    EXPECT_DOUBLE_EQ(ReadDateText("2/3/14 09:07", Locale("M/d/yy", "/"), 2026), At(2014, 2, 3, 9, 7));
-    EXPECT_DOUBLE_EQ(ReadDateText("2014-02-03 09:07", Locale("yyyy-MM-dd", "-"), 2026), At(2014, 2, 3, 9, 7));
+                                ReadDateText("02/01/2015 07:00", gb, 2026)),
+              -1);
+    EXPECT_DOUBLE_EQ(ReadDateText("2/3/14 09:07", Locale("M/d/yy", "/"), 2026),
+                     At(2014, 2, 3, 9, 7));
+    EXPECT_DOUBLE_EQ(ReadDateText("2014-02-03 09:07", Locale("yyyy-MM-dd", "-"), 2026),
+                     At(2014, 2, 3, 9, 7));
     LocaleSettings hu = Locale("yyyy. MM. dd.", ".");
-    EXPECT_DOUBLE_EQ(ReadDateText(FormatFileDate(At(2014, 2, 3, 9, 7), hu), hu, 2026), At(2014, 2, 3, 9, 7));
+    EXPECT_DOUBLE_EQ(ReadDateText(FormatFileDate(At(2014, 2, 3, 9, 7), hu), hu, 2026),
+                     At(2014, 2, 3, 9, 7));
 }
 
 TEST(TextReaders, TwoDigitYearsFallInAHundredYearWindow) {
@@ -80,11 +88,13 @@ TEST(TextReaders, UnreadableTextsNameThemselves) {
     EXPECT_FALSE(MessageOf([&] { ReadDateText("31/02/2014 10:00", gb, 2026); }).empty());
     EXPECT_FALSE(MessageOf([&] { ReadDateText("03/02/2014", gb, 2026); }).empty());
     EXPECT_FALSE(MessageOf([&] { ReadDateText("03/02/2014 24:00", gb, 2026); }).empty());
-    EXPECT_EQ(MessageOf([&] { SizeTextValue("x KB", gb); }), "'x' is not a valid floating point value");
+    EXPECT_EQ(MessageOf([&] { SizeTextValue("x KB", gb); }),
+              "'x' is not a valid floating point value");
     EXPECT_EQ(MessageOf([&] { SizeTextValue("1.5 KB", Locale("d.M.y", ".")); }), "");
     LocaleSettings comma = gb;
     comma.decimalSeparator = ",";
-    EXPECT_EQ(MessageOf([&] { SizeTextValue("1.5 KB", comma); }), "'1.5' is not a valid floating point value");
+    EXPECT_EQ(MessageOf([&] { SizeTextValue("1.5 KB", comma); }),
+              "'1.5' is not a valid floating point value");
 }
 
 TEST(TextReaders, DatesWithinAMillisecondRankEqual) {

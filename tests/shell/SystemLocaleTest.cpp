@@ -1,10 +1,10 @@
-#include "Formatting.h"
 #include "SystemLocale.h"
+#include "Formatting.h"
 #include "TextReaders.h"
 
-#include <QLocale>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <QLocale>
 
 using namespace vintrel;
 
@@ -33,14 +33,18 @@ TEST(SystemLocale, DateTextsRoundTripAcrossDaylightSaving) {
     const FileTime afterChange = FileTimeFromUnix(1396141200, 0);  // 03:00:00 CEST
     const FileTime winter = FileTimeFromUnix(1389787200, 0);
     const FileTime summer = FileTimeFromUnix(1405425600, 0);
-    const std::pair<const char*, const char*> expected[] = {
-        {"en_US", "3/30/14 01:59"}, {"en_GB", "30/03/2014 01:59"}, {"de_DE", "30.03.14 01:59"}, {"C", "2014-03-30 01:59"}};
+    const std::pair<const char*, const char*> expected[] = {{"en_US", "3/30/14 01:59"},
+                                                            {"en_GB", "30/03/2014 01:59"},
+                                                            {"de_DE", "30.03.14 01:59"},
+                                                            {"C", "2014-03-30 01:59"}};
     for (const auto& [name, text] : expected) {
         const LocaleSettings locale =
             LocaleSettingsFrom(std::string(name) == "C" ? QLocale::c() : QLocale(name));
         const DateTextFormat dates(locale);
         EXPECT_EQ(dates.format(FileTimeToLocalDateTime(beforeChange)), text) << name;
-        EXPECT_EQ(dates.format(FileTimeToLocalDateTime(afterChange)).substr(std::string(text).size() - 5), "03:00")
+        EXPECT_EQ(
+            dates.format(FileTimeToLocalDateTime(afterChange)).substr(std::string(text).size() - 5),
+            "03:00")
             << name;
         for (const FileTime time : {beforeChange, afterChange, winter, summer}) {
             const LocalDateTime value = FileTimeToLocalDateTime(time);
@@ -49,8 +53,10 @@ TEST(SystemLocale, DateTextsRoundTripAcrossDaylightSaving) {
             EXPECT_GE(value - back, 0.0) << name;
         }
     }
-    EXPECT_EQ(DateTextFormat(LocaleSettings::C()).format(FileTimeToLocalDateTime(winter)), "2014-01-15 13:00");
-    EXPECT_EQ(DateTextFormat(LocaleSettings::C()).format(FileTimeToLocalDateTime(summer)), "2014-07-15 14:00");
+    EXPECT_EQ(DateTextFormat(LocaleSettings::C()).format(FileTimeToLocalDateTime(winter)),
+              "2014-01-15 13:00");
+    EXPECT_EQ(DateTextFormat(LocaleSettings::C()).format(FileTimeToLocalDateTime(summer)),
+              "2014-07-15 14:00");
     unsetenv("TZ");
     LocalTimeZoneChanged();
 }

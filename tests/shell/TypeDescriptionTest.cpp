@@ -14,7 +14,9 @@ TEST(TypeDescription, KnownTypesTakeTheMimeComment) {
 
 TEST(TypeDescription, UnknownTypesFallBackToTheirName) {
     EXPECT_EQ(GetTypeDescription(".zqx"), "ZQX File");
-    EXPECT_EQ(GetTypeDescription(".stra\xC3\x9F" "e"), "STRASSE File");
+    EXPECT_EQ(GetTypeDescription(".stra\xC3\x9F"
+                                 "e"),
+              "STRASSE File");
     EXPECT_EQ(GetTypeDescription(""), "File");
     EXPECT_EQ(GetTypeDescription("."), "File");
     EXPECT_EQ(GetTypeDescription(".\xFF"), "\xEF\xBF\xBD File");

@@ -14,7 +14,8 @@ std::vector<std::string> ScanRig::listed(const std::string& root) const {
 
 std::vector<std::string> ScanRig::types() const {
     std::vector<std::string> texts;
-    for (size_t i = 0; i < lists.TypeIndex.size(); ++i) texts.push_back(lists.TypeIndex[i].Extension);
+    for (size_t i = 0; i < lists.TypeIndex.size(); ++i)
+        texts.push_back(lists.TypeIndex[i].Extension);
     return texts;
 }
 

@@ -12,7 +12,7 @@
 namespace vintrel::test {
 
 class RecordingHost : public ScanHost {
-public:
+  public:
     SearchOptions opts;
     std::function<void()> onEvents; // runs inside each processEvents call
     int64_t pumpCount = 0;

@@ -18,7 +18,8 @@ void Check(bool ok, const std::string& what) {
 }
 
 void MakeParents(const std::string& path) {
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
         const std::string part = path.substr(0, slash);
         if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) Check(false, "mkdir " + part);
     }
@@ -52,14 +53,17 @@ TempTree::TempTree() {
     ::chmod(root_.c_str(), 0755); // readable by the unprivileged user of some tests
 }
 
-TempTree::~TempTree() { RemoveTree(root_); }
+TempTree::~TempTree() {
+    RemoveTree(root_);
+}
 
 void TempTree::file(const std::string& relative, const std::string& content) {
     const std::string full = path(relative);
     MakeParents(full);
     const int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     Check(fd >= 0, "create " + full);
-    Check(::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()), "write");
+    Check(::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()),
+          "write");
     ::close(fd);
 }
 
@@ -86,8 +90,10 @@ void TempTree::fifo(const std::string& relative) {
 }
 
 void TempTree::setModified(const std::string& relative, int64_t unixSeconds) {
-    const timespec times[2] = {{static_cast<time_t>(unixSeconds), 0}, {static_cast<time_t>(unixSeconds), 0}};
-    Check(utimensat(AT_FDCWD, path(relative).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0, "utimensat");
+    const timespec times[2] = {{static_cast<time_t>(unixSeconds), 0},
+                               {static_cast<time_t>(unixSeconds), 0}};
+    Check(utimensat(AT_FDCWD, path(relative).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0,
+          "utimensat");
 }
 
 void TempTree::chmod(const std::string& relative, unsigned mode) {

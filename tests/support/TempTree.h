@@ -8,7 +8,7 @@
 namespace vintrel::test {
 
 class TempTree {
-public:
+  public:
     TempTree();
     ~TempTree();
     TempTree(const TempTree&) = delete;
@@ -26,7 +26,7 @@ public:
     void setModified(const std::string& relative, int64_t unixSeconds);
     void chmod(const std::string& relative, unsigned mode);
 
-private:
+  private:
     std::string root_;
 };
 
