@@ -68,12 +68,10 @@ void TDataRec::AddFile(const FindRecord& entry, const Collation& collation) {
 }
 
 int TDataIndexList::IndexOfType(std::string_view typeText) const {
-    if (const auto exact = byExact_.find(typeText); exact != byExact_.end()) {
-        return entries_[exact->second].Position;
-    }
+    if (const int exact = byExact_.find(typeText); exact >= 0) return entries_[exact].Position;
     std::string key = collation_->sortKey(typeText);
     if (const auto found = byKey_.find(key); found != byKey_.end()) {
-        byExact_.emplace(typeText, found->second);
+        byExact_.insert(typeText, found->second);
         return entries_[found->second].Position;
     }
     missText_ = typeText;
@@ -86,7 +84,7 @@ int TDataIndexList::add(std::string_view typeText, int position) {
     entries_.push_back({std::string(typeText), position});
     std::string key = typeText == missText_ ? missKey_ : collation_->sortKey(typeText);
     const auto slot = byKey_.emplace(std::move(key), index).first;
-    byExact_.emplace(typeText, slot->second);
+    byExact_.insert(typeText, slot->second);
     return index;
 }
 

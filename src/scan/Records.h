@@ -3,6 +3,7 @@
 // and the type index that finds a type's record by its type text.
 
 #include "Collation.h"
+#include "ExactTextMap.h"
 #include "FolderReader.h"
 
 #include <cstdint>
@@ -111,7 +112,7 @@ class TDataIndexList {
     const Collation* collation_;
     std::vector<tDataIndex> entries_;
     Map byKey_;                              // collation key -> index of the first entry with it
-    mutable Map byExact_;                    // exact bytes -> index, filled on look-up
+    mutable ExactTextMap byExact_;           // exact bytes -> index, filled on look-up
     mutable std::string missText_, missKey_; // the key of the last miss, reused by add
 };
 
