@@ -73,23 +73,9 @@ TEST(Records, IndexFindsTypesRegardlessOfLetterCase) {
 // The hashed index must answer exactly what a linear search answers.
 TEST(Records, IndexAgreesWithALinearSearch) {
     const Collation collation("de_DE");
-    const std::vector<std::string> pool = {".txt",
-                                           ".TXT",
-                                           ".Txt",
-                                           ".\xC3\xA4",
-                                           ".\xC3\x84",
-                                           ".a",
-                                           ".\xC3\xA9",
-                                           ".e",
-                                           "",
-                                           ".",
-                                           ".\xFF",
-                                           ".\xFE",
-                                           ".jpg",
-                                           ".JPG",
-                                           ".stra\xC3\x9F"
-                                           "e",
-                                           ".STRASSE"};
+    const std::vector<std::string> pool = {
+        ".txt", ".TXT", ".Txt", ".\xC3\xA4", ".\xC3\x84", ".a", ".\xC3\xA9", ".e", "", ".", ".\xFF",
+        ".\xFE", ".jpg", ".JPG", ".stra\xC3\x9F" "e", ".STRASSE", ".Longer-Than-18-Bytes", ".longer-than-18-bytes"};
     TDataIndexList index(collation);
     std::vector<std::string> linear;
     std::mt19937 random(7);
@@ -109,4 +95,27 @@ TEST(Records, IndexAgreesWithALinearSearch) {
         }
     }
     for (size_t i = 0; i < index.size(); ++i) EXPECT_EQ(index[i].Position, static_cast<int>(i));
+}
+
+TEST(Records, ExactTextMapKeepsShortAndLongKeysThroughGrowth) {
+    ExactTextMap map;
+    for (int i = 0; i < 10'000; ++i) {
+        const std::string key =
+            i % 3 ? ".k" + std::to_string(i) : ".a-rather-long-extension-" + std::to_string(i);
+        map.insert(key, i);
+        map.insert(key, -5); // present already: unchanged
+    }
+    EXPECT_EQ(map.size(), 10'000u);
+    for (int i = 0; i < 10'000; ++i) {
+        const std::string key =
+            i % 3 ? ".k" + std::to_string(i) : ".a-rather-long-extension-" + std::to_string(i);
+        ASSERT_EQ(map.find(key), i) << key;
+    }
+    EXPECT_EQ(map.find(".K1"), -1);
+    EXPECT_EQ(map.find(""), -1);
+    map.insert("", 7);
+    EXPECT_EQ(map.find(""), 7);
+    map.clear();
+    EXPECT_EQ(map.find(".k1"), -1);
+    EXPECT_EQ(map.size(), 0u);
 }
