@@ -19,7 +19,9 @@ void DecodeFolded(std::string_view text, std::u32string& out) {
     for (size_t pos = 0; pos < text.size();) out += FoldCase(NextCodePoint(text, pos));
 }
 
-// "*" and "?" over code points, with backtracking to the last star only.
+// "*" and "?" over code points, with backtracking to the last star only. U+FFFD, which
+// stands for a byte that is not UTF-8 wherever a name is shown, matches such a byte, so a
+// type text taken from the table finds the files it was made from.
 bool MatchOne(const std::u32string& mask, const std::u32string& subject) {
     size_t m = 0, s = 0;
     size_t starMask = std::u32string::npos, starSubject = 0;
@@ -27,7 +29,8 @@ bool MatchOne(const std::u32string& mask, const std::u32string& subject) {
         if (m < mask.size() && mask[m] == U'*') {
             starMask = m++;
             starSubject = s;
-        } else if (m < mask.size() && (mask[m] == U'?' || mask[m] == subject[s])) {
+        } else if (m < mask.size() && (mask[m] == U'?' || mask[m] == subject[s] ||
+                                       (mask[m] == U'\uFFFD' && subject[s] >= kRawByteBase))) {
             ++m, ++s;
         } else if (starMask != std::u32string::npos) {
             m = starMask + 1;

@@ -2,7 +2,8 @@
 // File-name patterns: ";" separates patterns, blanks before a pattern are skipped,
 // "*" matches any run of characters and "?" one character, letter case is ignored, and
 // "*.*" alone matches every name. An empty pattern list matches nothing; a pattern that is
-// empty after its blanks matches only the empty name.
+// empty after its blanks matches only the empty name. U+FFFD in a pattern also matches a
+// byte that is not UTF-8.
 
 #include <string>
 #include <string_view>

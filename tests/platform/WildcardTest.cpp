@@ -43,6 +43,9 @@ TEST(Wildcard, BytesThatAreNotUtf8MatchOnlyThemselvesOrWildcards) {
     EXPECT_TRUE(PathMatchSpec("bad\xFF.txt", "bad?.txt"));
     EXPECT_TRUE(PathMatchSpec("bad\xFF.txt", "bad\xFF.TXT"));
     EXPECT_FALSE(PathMatchSpec("bad\xFF.txt", "bad\xFE.txt"));
+    // The shown form of such a name finds it.
+    EXPECT_TRUE(PathMatchSpec(".\xFF\xFE", ".\xEF\xBF\xBD\xEF\xBF\xBD"));
+    EXPECT_FALSE(PathMatchSpec(".ab", ".\xEF\xBF\xBD\xEF\xBF\xBD"));
 }
 
 TEST(Wildcard, ManyStarsDoNotBacktrackForever) {
