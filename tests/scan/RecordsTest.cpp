@@ -73,9 +73,25 @@ TEST(Records, IndexFindsTypesRegardlessOfLetterCase) {
 // The hashed index must answer exactly what a linear search answers.
 TEST(Records, IndexAgreesWithALinearSearch) {
     const Collation collation("de_DE");
-    const std::vector<std::string> pool = {
-        ".txt", ".TXT", ".Txt", ".\xC3\xA4", ".\xC3\x84", ".a", ".\xC3\xA9", ".e", "", ".", ".\xFF",
-        ".\xFE", ".jpg", ".JPG", ".stra\xC3\x9F" "e", ".STRASSE", ".Longer-Than-18-Bytes", ".longer-than-18-bytes"};
+    const std::vector<std::string> pool = {".txt",
+                                           ".TXT",
+                                           ".Txt",
+                                           ".\xC3\xA4",
+                                           ".\xC3\x84",
+                                           ".a",
+                                           ".\xC3\xA9",
+                                           ".e",
+                                           "",
+                                           ".",
+                                           ".\xFF",
+                                           ".\xFE",
+                                           ".jpg",
+                                           ".JPG",
+                                           ".stra\xC3\x9F"
+                                           "e",
+                                           ".STRASSE",
+                                           ".Longer-Than-18-Bytes",
+                                           ".longer-than-18-bytes"};
     TDataIndexList index(collation);
     std::vector<std::string> linear;
     std::mt19937 random(7);
