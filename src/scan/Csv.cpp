@@ -1,16 +1,11 @@
 #include "Csv.h"
 
 #include "Errors.h"
+#include "SafeFile.h"
 #include "Utf8.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vintrel {
 
@@ -25,33 +20,6 @@ bool NeedsQuotes(std::string_view field) {
 
 std::string CannotCreate(const std::string& fileName, int error) {
     return "Cannot create file \"" + DisplayText(fileName) + "\". " + std::strerror(error);
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
-
-// Writes into a file that is already open; closes it.
-void WriteAndClose(int fd, std::string_view bytes, bool sync) {
-    bool ok = WriteAll(fd, bytes);
-    if (ok && sync) ok = fsync(fd) == 0 || errno == EINVAL;
-    if (::close(fd) != 0) ok = false;
-    if (!ok) throw UserError("Stream write error");
-}
-
-// A symbolic link is followed, so the file it names is replaced and the link kept.
-std::string ResolveTarget(const std::string& fileName) {
-    struct stat st {};
-    if (lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return fileName;
-    char resolved[PATH_MAX];
-    if (realpath(fileName.c_str(), resolved)) return resolved;
-    return fileName;
 }
 
 } // namespace
@@ -96,44 +64,11 @@ std::string CsvFileBytes(std::string_view lineText) {
 }
 
 void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& fileName) {
-    WriteFileReplacing(fileName, CsvFileBytes(LineText(lines)));
-}
-
-void WriteFileReplacing(const std::string& fileName, std::string_view bytes) {
-    const std::string target = ResolveTarget(fileName);
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-
-    if (exists && !S_ISREG(existing.st_mode)) {
-        const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (fd < 0) throw UserError(CannotCreate(fileName, errno));
-        WriteAndClose(fd, bytes, false);
-        return;
+    const FileWriteResult result = WriteFileReplacing(fileName, CsvFileBytes(LineText(lines)));
+    if (result.failure == FileWriteResult::Failure::Create) {
+        throw UserError(CannotCreate(fileName, result.error));
     }
-
-    std::string temporary = target + ".XXXXXX";
-    const int tempFd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (tempFd < 0) {
-        // No file can be made beside the target: write in place.
-        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) throw UserError(CannotCreate(fileName, errno));
-        WriteAndClose(fd, bytes, false);
-        return;
-    }
-    const mode_t umaskValue = umask(0);
-    umask(umaskValue);
-    fchmod(tempFd, exists ? (existing.st_mode & 07777) : (0666 & ~umaskValue));
-    try {
-        WriteAndClose(tempFd, bytes, true);
-    } catch (...) {
-        ::unlink(temporary.c_str());
-        throw;
-    }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw UserError(CannotCreate(fileName, error));
-    }
+    if (result.failure == FileWriteResult::Failure::Write) throw UserError("Stream write error");
 }
 
 } // namespace vintrel

@@ -18,10 +18,9 @@ std::string LineText(const std::vector<std::string>& lines);
 // FF FE, then the text as UTF-16 little-endian; nothing after it.
 std::string CsvFileBytes(std::string_view lineText);
 
-// Writes the CSV file of the lines. An existing regular file is replaced only once the new
-// one is complete; anything else there (a device, a FIFO) is written directly. Raises
-// UserError "Cannot create file "…". reason" or "Stream write error".
+// Writes the CSV file of the lines; an existing file is replaced only once the new one is
+// complete (see WriteFileReplacing). Raises UserError "Cannot create file "…". reason" or
+// "Stream write error".
 void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& fileName);
-void WriteFileReplacing(const std::string& fileName, std::string_view bytes);
 
 } // namespace vintrel
