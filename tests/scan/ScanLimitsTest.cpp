@@ -3,6 +3,7 @@
 
 #include "RecordingHost.h"
 #include "TempTree.h"
+#include "Unprivileged.h"
 
 #include <climits>
 #include <fcntl.h>
@@ -59,28 +60,20 @@ TEST(ScanLimits, UnreadableFoldersAreSkippedAndCounted) {
     tree.file("closed/deeper/c.txt");
     tree.chmod("closed", 0);
 
-    // Permission bits do not stop root: walk as an unprivileged user then.
+    int64_t result[2] = {-1, -1};
     int channel[2];
     ASSERT_EQ(pipe(channel), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(channel[0]);
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    const int status = RunUnprivileged([&] {
         ScanRig rig;
         rig.scan(tree.root(), "+");
-        const int64_t result[2] = {rig.state.TypedFileCount, rig.state.UnreadableFolders};
-        _exit(write(channel[1], result, sizeof result) == sizeof result ? 0 : 4);
-    }
+        const int64_t counts[2] = {rig.state.TypedFileCount, rig.state.UnreadableFolders};
+        return write(channel[1], counts, sizeof counts) == sizeof counts ? 0 : 4;
+    });
     close(channel[1]);
-    int64_t result[2] = {-1, -1};
     const ssize_t got = read(channel[0], result, sizeof result);
     close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
     tree.chmod("closed", 0755);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(status, 0);
     ASSERT_EQ(got, static_cast<ssize_t>(sizeof result));
     EXPECT_EQ(result[0], 1); // open/a.txt
     EXPECT_EQ(result[1], 1); // closed
