@@ -1,0 +1,257 @@
+// The search controller: GO and STOP, the type table, the file table, the type listing.
+
+#include "try1.h"
+
+#include "Dialogs.h"
+#include "RowTexts.h"
+#include "SortListView.h"
+#include "StatusBarGr.h"
+#include "TypeDescription.h"
+#include "Utf8.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace vintrel {
+
+namespace {
+
+QString Shown(std::string_view bytes) {
+    return QString::fromStdString(DisplayText(bytes));
+}
+
+LocalDateTime PickerValue(const QDateTimeEdit* picker) {
+    const QDateTime value = picker->dateTime();
+    CivilTime t;
+    t.year = value.date().year(), t.month = value.date().month(), t.day = value.date().day();
+    t.hour = value.time().hour(), t.minute = value.time().minute(),
+    t.second = value.time().second();
+    t.millisecond = value.time().msec();
+    return EncodeLocalDateTime(t);
+}
+
+// The item index as the text stands: -1 when the typed text names no item.
+int ComboIndex(const QComboBox* combo) {
+    return combo->findText(combo->currentText(), Qt::MatchFixedString);
+}
+
+// However a build ends: the cursor back, the caption "GO", the lists emptied, the status
+// text cleared, the views updating again.
+class BuildCleanup {
+  public:
+    BuildCleanup(TForm1& form, std::function<void()> emptyLists, bool& running)
+        : form_(form), emptyLists_(std::move(emptyLists)), running_(running) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        running_ = true;
+    }
+    ~BuildCleanup() {
+        QApplication::restoreOverrideCursor();
+        form_.Button1->setText(QStringLiteral("GO"));
+        emptyLists_();
+        form_.HeaderControl1->setSimpleText({});
+        running_ = false;
+    }
+
+  private:
+    TForm1& form_;
+    std::function<void()> emptyLists_;
+    bool& running_;
+};
+
+} // namespace
+
+std::string TForm1::rootFolder() const {
+    return rootBytes_ ? *rootBytes_ : RootDir->text().toStdString();
+}
+
+void TForm1::syncOptions() {
+    SearchOptions& o = host_.editableOptions();
+    o.excludeHidden = HidBox->isChecked();
+    o.excludeSystem = sysbox->isChecked();
+    o.attribsChk = AttribsChk->isChecked();
+    o.readChk = ReadChk->isChecked();
+    o.archiveChk = ArchiveChk->isChecked();
+    o.singleFile = SingleFile->isChecked();
+    if (o.fileType.text() != FileType->text().toStdString())
+        o.fileType = WildcardPattern(FileType->text().toStdString());
+    o.inFile = InFile->isChecked();
+    if (o.inText.text() != InText->text().toStdString())
+        o.inText = WildcardPattern(InText->text().toStdString());
+    o.fileCreated = FileCreated->isChecked();
+    o.fileCreatedIndex = ComboIndex(FileCreatedCombo);
+    o.createDate = PickerValue(CreateDate);
+    o.fileModified = FileModified->isChecked();
+    o.fileModifiedIndex = ComboIndex(FileModifiedCombo);
+    o.modDate = PickerValue(ModDate);
+    o.fileSize = FileSize->isChecked();
+    o.fileSizeIndex = ComboIndex(FileSizeCombo);
+    o.fileSizeKb = FileSizeKb->value();
+}
+
+void TForm1::showProgress() {
+    CountLabel->setText(QString::number(host_.typedFileCount()));
+    FileCount->setText(
+        QString::fromStdString(FileCountText(host_.visitedCount(), host_.listedCount())));
+    if (fillingFileTable_) ListView2->rows()->commitRows();
+}
+
+void TForm1::Button1Click() {
+    if (RootDir->text().isEmpty()) return;
+    if (Button1->text() != QLatin1String("GO")) {
+        state_.StopRequested = true;
+        Button1->setText(QStringLiteral("GO"));
+        return;
+    }
+    if (searchRunning_) return; // a type listing runs: it is not disturbed
+    state_.StopRequested = false;
+    Button1->setText(QStringLiteral("STOP"));
+    ResetDisplay();
+    const bool anyFilter = InFile->isChecked() || SingleFile->isChecked() ||
+                           FileCreated->isChecked() || FileModified->isChecked() ||
+                           AttribsChk->isChecked() || FileSize->isChecked();
+    if (anyFilter) {
+        BuildFileTable(kModeFiltered);
+    } else {
+        BuildTypeTable();
+    }
+}
+
+void TForm1::ResetDisplay() {
+    ListView1->rows()->clear();
+    ListView2->rows()->clear();
+    Label3->setText(QStringLiteral("Total types: 0"));
+    FileCount->setText(QStringLiteral("0"));
+    CountLabel->setText(QStringLiteral("0"));
+    Label5->setText(QStringLiteral("Total size: 0"));
+    state_.VisitedCount = 0;
+    host_.resetProgress();
+}
+
+void TForm1::reportUnreadableRoot(const std::string& folder) {
+    Dialogs::showMessage(QStringLiteral("The folder \"%1\" cannot be read: %2")
+                             .arg(Shown(folder), QString::fromStdString(state_.RootError)));
+}
+
+void TForm1::BuildTypeTable() {
+    const std::string root = rootFolder();
+    if (root.empty()) return;
+    lists_.clearTypes();
+    CurrentType.clear();
+    ResetDisplay();
+    state_.TypedFileCount = 0;
+    int64_t total = 0;
+
+    const BuildCleanup cleanup(
+        *this, [this] { lists_.clearTypes(); }, searchRunning_);
+    scanner_.ScanFolder(rootFolder(), incsubs->isChecked(), kModeTypes);
+    showProgress();
+    if (!state_.RootError.empty()) {
+        reportUnreadableRoot(root);
+        return;
+    }
+    if (state_.StopRequested) {
+        CountLabel->setText(QStringLiteral("0"));
+        return;
+    }
+    HeaderControl1->setSimpleText(QStringLiteral("Loading File list - please wait"));
+    if (lists_.TypeIndex.size() == 0) return;
+    ListViewModel* rows = ListView1->rows();
+    for (size_t i = 0; i < lists_.TypeIndex.size(); ++i) {
+        const TDataRec& record = lists_.TypeList[static_cast<size_t>(lists_.TypeIndex[i].Position)];
+        const TypeRowTexts texts =
+            MakeTypeRow(record, GetTypeDescription(DisplayText(record.Extension)), locale_);
+        rows->appendRow({texts.begin(), texts.end()}, record.Extension);
+        total += record.TotalSize;
+    }
+    rows->commitRows();
+    Label5->setText(QStringLiteral("Total size: ") +
+                    QString::fromStdString(FormatFileSize(total, locale_)));
+    Label3->setText(QStringLiteral("Total types: ") + QString::number(rows->rowCount()));
+}
+
+void TForm1::BuildFileTable(const std::string& mode) {
+    const BuildCleanup cleanup(
+        *this, [this] { lists_.FileList.clear(); }, searchRunning_);
+    lists_.FileList.clear();
+    const std::string root = rootFolder();
+    scanner_.ScanFolder(root, incsubs->isChecked(), mode);
+    showProgress();
+    if (!state_.RootError.empty()) {
+        reportUnreadableRoot(root);
+        return;
+    }
+    if (lists_.FileList.empty()) return;
+
+    FileCount->setText(QStringLiteral("0"));
+    ListViewModel* rows = ListView2->rows();
+    rows->clear();
+    HeaderControl1->setSimpleText(QStringLiteral("Loading File list - please wait"));
+    const DateTextFormat dates(locale_);
+    fillingFileTable_ = true;
+    struct FillEnd {
+        bool& filling;
+        ListViewModel* rows;
+        ~FillEnd() {
+            filling = false;
+            rows->commitRows();
+        }
+    } fillEnd{fillingFileTable_, rows};
+    for (const TFileRec& record : lists_.FileList) {
+        host_.processEvents();
+        if (state_.StopRequested) break;
+        const FileRowTexts texts = MakeFileRow(record, dates, locale_);
+        rows->appendRow({texts.begin(), texts.end()}, record.FileName);
+    }
+    rows->commitRows();
+    FileCount->setText(QString::fromStdString(
+        FileCountText(state_.VisitedCount, static_cast<size_t>(rows->rowCount()))));
+}
+
+void TForm1::ListView1DblClick() {
+    if (searchRunning_ || ListView1->rows()->rowCount() == 0 || !ListView1->hasSelection()) return;
+    CurrentType = std::string(ListView1->rows()->exactFirstCell(ListView1->selectedRows().front()));
+    runTypeListing();
+}
+
+void TForm1::Reload1Click() {
+    if (searchRunning_ || CurrentType.empty()) return;
+    runTypeListing();
+}
+
+void TForm1::runTypeListing() {
+    state_.StopRequested = false;
+    state_.TypedFileCount = 0;
+    state_.VisitedCount = 0;
+    host_.resetProgress();
+    ListView2->rows()->clear();
+    // A type listing with an empty root folder does nothing.
+    if (rootFolder().empty()) return;
+    BuildFileTable(CurrentType);
+}
+
+void TForm1::PopupMenu1Popup() {
+    Reload1->setText(QStringLiteral("Reload files of type (") + Shown(CurrentType) +
+                     QStringLiteral(")"));
+}
+
+void TForm1::RootDirClick() {
+    const QString folder = SelectFolder();
+    if (folder.isEmpty()) return;
+    RootDir->setText(folder);
+    rootBytes_.reset();
+}
+
+QString TForm1::SelectFolder() {
+    const QString folder = Dialogs::chooseFolder(this, QStringLiteral("Select source folder"));
+    if (folder.isEmpty()) return {};
+    return QString::fromStdString(WithTrailingBackslash(folder.toStdString()));
+}
+
+} // namespace vintrel

@@ -1,0 +1,120 @@
+// Start-up, wiring, the window-wide keys and the status bar's buttons.
+
+#include "try1.h"
+
+#include "CommandLine.h"
+#include "ContextMenuVerb.h"
+#include "Lamp.h"
+#include "SortListView.h"
+#include "SystemLocale.h"
+#include "Utf8.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace vintrel {
+
+void TForm1::FormCreate(const std::vector<std::string>& arguments) {
+    if (arguments.size() > 1) {
+        const std::string root = RootDirFromArgument(arguments[1]);
+        RootDir->setText(QString::fromStdString(DisplayText(root)));
+        rootBytes_ = root;
+    }
+    const QString skinFile = QString::fromStdString(
+        FolderPart(arguments.empty() ? std::string() : arguments[0]) + "myskin.skn");
+    if (QFileInfo(skinFile).isFile()) skin_.loadFile(skinFile);
+    skin_.setActive(SkinRequested(arguments));
+    JvLED1->setStatus(IsContextMenuRegistered());
+    qApp->installEventFilter(this);
+}
+
+void TForm1::connectControls() {
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(TntButton1, &QPushButton::clicked, this, &TForm1::TntButton1Click);
+    connect(TntButton2, &QPushButton::clicked, this, &TForm1::TntButton2Click);
+    connect(ListView1, &QAbstractItemView::doubleClicked, this, [this] { ListView1DblClick(); });
+    connect(Reload1, &QAction::triggered, this, &TForm1::Reload1Click);
+    RootDir->installEventFilter(this);
+    connect(RootDir, &QLineEdit::textEdited, this, [this] { rootBytes_.reset(); });
+
+    // The enablers: each filter box enables its companions.
+    const std::pair<QCheckBox*, QList<QWidget*>> companions[] = {
+        {SingleFile, {FileType}},
+        {InFile, {InText}},
+        {FileCreated, {FileCreatedCombo, CreateDate}},
+        {FileModified, {FileModifiedCombo, ModDate}},
+        {FileSize, {FileSizeCombo, FileSizeKb}},
+        {AttribsChk, {ReadChk, ArchiveChk}},
+    };
+    for (const auto& [box, widgets] : companions) {
+        connect(box, &QCheckBox::toggled, this, [widgets = widgets](bool checked) {
+            for (QWidget* widget : widgets) widget->setEnabled(checked);
+        });
+    }
+
+    // A change of any option applies to the walk from its next file on.
+    for (QCheckBox* box : findChildren<QCheckBox*>())
+        connect(box, &QCheckBox::toggled, this, &TForm1::syncOptions);
+    for (QLineEdit* edit : {FileType, InText})
+        connect(edit, &QLineEdit::textChanged, this, &TForm1::syncOptions);
+    for (QComboBox* combo : {FileCreatedCombo, FileModifiedCombo, FileSizeCombo}) {
+        connect(combo, &QComboBox::currentTextChanged, this, &TForm1::syncOptions);
+    }
+    for (QDateTimeEdit* picker : {CreateDate, ModDate}) {
+        connect(picker, &QDateTimeEdit::dateTimeChanged, this, &TForm1::syncOptions);
+    }
+    connect(FileSizeKb, &QDoubleSpinBox::valueChanged, this, &TForm1::syncOptions);
+    syncOptions();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == RootDir && event->type() == QEvent::MouseButtonPress) {
+        RootDirClick();
+        return false;
+    }
+    // The window sees every key first; the key still reaches the focused control. Keys
+    // travel up the parents, so only the first receiver counts.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        const bool firstReceiver = widget == QApplication::focusWidget() ||
+                                   (!QApplication::focusWidget() && widget == this);
+        if (firstReceiver && widget->window() == this)
+            FormKeyDown(static_cast<QKeyEvent*>(event)->key());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::FormKeyDown(int key) {
+    if (key == Qt::Key_Escape) state_.StopRequested = true;
+    if (key == Qt::Key_F5) Button1->click();
+}
+
+void TForm1::TntButton1Click() {
+    try {
+        ToggleContextMenu(skin_.active());
+    } catch (...) {
+        // Whatever happened part-way, the lamp shows what the hive says.
+        JvLED1->setStatus(IsContextMenuRegistered());
+        throw;
+    }
+    JvLED1->setStatus(IsContextMenuRegistered());
+}
+
+void TForm1::TntButton2Click() {
+    skin_.setActive(!skin_.active());
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange) locale_ = SystemLocaleSettings();
+    QMainWindow::changeEvent(event);
+}
+
+} // namespace vintrel

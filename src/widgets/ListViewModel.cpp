@@ -1,0 +1,134 @@
+#include "ListViewModel.h"
+
+namespace vintrel {
+
+ListViewModel::ListViewModel(std::vector<Column> columns, QObject* parent)
+    : QAbstractTableModel(parent), columns_(std::move(columns)) {}
+
+int ListViewModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ListViewModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+ListViewModel::Row ListViewModel::MakeRow(const std::vector<std::string>& cells,
+                                          std::string_view exact) {
+    Row row;
+    size_t length = cells.size() + exact.size() + 1;
+    for (const std::string& cell : cells) length += cell.size();
+    row.reserve(length);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) row += '\0';
+        row += cells[i];
+    }
+    if (!exact.empty() && exact != cells.front()) {
+        row += '\0';
+        row += exact;
+    }
+    row.shrink_to_fit();
+    return row;
+}
+
+std::string_view ListViewModel::cell(int rowIndex, int column) const {
+    std::string_view row = rows_[static_cast<size_t>(rowIndex)];
+    for (int i = 0; i < column; ++i) {
+        const size_t end = row.find('\0');
+        if (end == std::string_view::npos) return {};
+        row.remove_prefix(end + 1);
+    }
+    return row.substr(0, row.find('\0'));
+}
+
+std::string_view ListViewModel::exactFirstCell(int rowIndex) const {
+    // What follows the last cell, when anything does, is the exact first cell.
+    std::string_view row = rows_[static_cast<size_t>(rowIndex)];
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        const size_t end = row.find('\0');
+        if (end == std::string_view::npos) return cell(rowIndex, 0);
+        row.remove_prefix(end + 1);
+    }
+    return row;
+}
+
+QVariant ListViewModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole: {
+        const std::string_view text = cell(index.row(), index.column());
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(columns_[static_cast<size_t>(index.column())].alignment);
+    case Qt::DecorationRole:
+        if (index.column() == 0 && !rowImage_.isNull()) return rowImage_;
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 ||
+        section >= static_cast<int>(columns_.size()))
+        return {};
+    if (role == Qt::DisplayRole) return columns_[static_cast<size_t>(section)].caption;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(columns_[static_cast<size_t>(section)].alignment);
+    return {};
+}
+
+void ListViewModel::appendRow(const std::vector<std::string>& cells,
+                              std::string_view exactFirstCell) {
+    pending_.push_back(MakeRow(cells, exactFirstCell));
+}
+
+void ListViewModel::commitRows() {
+    if (pending_.empty()) return;
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows({}, first, first + static_cast<int>(pending_.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(pending_.begin()),
+                 std::make_move_iterator(pending_.end()));
+    pending_.clear();
+    endInsertRows();
+}
+
+void ListViewModel::clear() {
+    beginResetModel();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    pending_.clear();
+    endResetModel();
+}
+
+void ListViewModel::removeRowsWhere(const std::function<bool(int row)>& remove) {
+    std::vector<Row> kept;
+    kept.reserve(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (!remove(static_cast<int>(i))) kept.push_back(std::move(rows_[i]));
+    }
+    beginResetModel();
+    rows_ = std::move(kept);
+    endResetModel();
+}
+
+void ListViewModel::reorder(const std::vector<int>& order) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<Row> sorted;
+    sorted.reserve(rows_.size());
+    for (const int old : order) sorted.push_back(std::move(rows_[static_cast<size_t>(old)]));
+    rows_ = std::move(sorted);
+    // Selection and current index follow the rows.
+    QModelIndexList from = persistentIndexList(), to;
+    std::vector<int> newPosition(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        newPosition[static_cast<size_t>(order[i])] = static_cast<int>(i);
+    for (const QModelIndex& index : from)
+        to.append(this->index(newPosition[static_cast<size_t>(index.row())], index.column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+} // namespace vintrel

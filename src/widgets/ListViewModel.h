@@ -1,0 +1,61 @@
+#pragma once
+// The rows of a report-style list: a few text cells per row, stored compactly as UTF-8 so
+// that a table holds millions of rows, plus the exact bytes of the first cell where they
+// differ from its text (a file name that is not UTF-8).
+
+#include <functional>
+#include <QAbstractTableModel>
+#include <QPixmap>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vintrel {
+
+class ListViewModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    struct Column {
+        QString caption;
+        Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    };
+
+    ListViewModel(std::vector<Column> columns, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Rows are appended to a pending batch that the view sees only at commitRows(): a fill
+    // of many rows is shown in a few steps instead of one per row.
+    void appendRow(const std::vector<std::string>& cells, std::string_view exactFirstCell = {});
+    void commitRows();
+    size_t pendingRows() const { return pending_.size(); }
+
+    void clear();
+    void removeRowsWhere(const std::function<bool(int row)>& remove);
+
+    std::string_view cell(int row, int column) const;
+    // The exact bytes behind the first cell (a path or a type text).
+    std::string_view exactFirstCell(int row) const;
+    const Column& column(int index) const { return columns_[static_cast<size_t>(index)]; }
+
+    // The image place before each row's first column.
+    void setRowImage(const QPixmap& image) { rowImage_ = image; }
+    // Reorders the rows: order[i] is the old index of the row that goes to position i.
+    void reorder(const std::vector<int>& order);
+
+  private:
+    // The cells joined by '\0' (no text holds one), then, after one more '\0', the exact
+    // first cell when it differs from the first cell's text.
+    using Row = std::string;
+    static Row MakeRow(const std::vector<std::string>& cells, std::string_view exact);
+
+    std::vector<Column> columns_;
+    std::vector<Row> rows_;
+    std::vector<Row> pending_;
+    QPixmap rowImage_;
+};
+
+} // namespace vintrel
