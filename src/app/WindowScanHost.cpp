@@ -11,7 +11,7 @@ void WindowScanHost::processEvents() {
     // The clock is read every 64 calls only: a call costs a few nanoseconds otherwise.
     if ((++calls_ & 63) != 0) return;
     const auto now = std::chrono::steady_clock::now();
-    if (now - last_ < std::chrono::milliseconds(10)) return;
+    if (now - last_ < interval_) return;
     processEventsNow();
 }
 

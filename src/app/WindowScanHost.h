@@ -28,6 +28,8 @@ class WindowScanHost final : public ScanHost {
 
     // Processes events now whatever the time.
     void processEventsNow();
+    // How long the pump lets pass between two rounds of event processing.
+    void setInterval(std::chrono::milliseconds interval) { interval_ = interval; }
 
     int64_t typedFileCount() const { return typedFileCount_; }
     int64_t visitedCount() const { return visitedCount_; }
@@ -38,6 +40,7 @@ class WindowScanHost final : public ScanHost {
     SearchOptions options_;
     std::function<void()> showProgress_;
     unsigned calls_ = 0;
+    std::chrono::milliseconds interval_{10};
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
     int64_t typedFileCount_ = 0;
     int64_t visitedCount_ = 0;

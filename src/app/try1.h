@@ -112,6 +112,7 @@ class TForm1 : public QMainWindow {
 
     // Search state, shared with the walk.
     ScanState& scanState() { return state_; }
+    WindowScanHost& scanHost() { return host_; }
     const std::string& currentType() const { return CurrentType; }
     bool searchRunning() const { return searchRunning_; }
     SkinEngine& skin() { return skin_; }

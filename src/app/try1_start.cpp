@@ -23,7 +23,10 @@
 namespace vintrel {
 
 void TForm1::FormCreate(const std::vector<std::string>& arguments) {
-    if (arguments.size() > 1) {
+    // A lone "/s" is the skin switch, not a path (unless such a folder exists).
+    const bool onlySkinSwitch = arguments.size() == 2 && SkinRequested(arguments) &&
+                                RootDirFromArgument(arguments[1]) != arguments[1];
+    if (arguments.size() > 1 && !onlySkinSwitch) {
         const std::string root = RootDirFromArgument(arguments[1]);
         RootDir->setText(QString::fromStdString(DisplayText(root)));
         rootBytes_ = root;
