@@ -1,6 +1,6 @@
 #pragma once
-// The application object: an error that leaves an event handler is shown in the default
-// error box here, and the program goes on.
+// The application object. Handlers catch their own errors (Guarded.h); one that still
+// reaches the event loop is shown in the default error box here, and the program goes on.
 
 #include <QApplication>
 

@@ -4,6 +4,7 @@
 
 #include "CommandLine.h"
 #include "ContextMenuVerb.h"
+#include "Guarded.h"
 #include "Lamp.h"
 #include "SortListView.h"
 #include "SystemLocale.h"
@@ -40,11 +41,12 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
 }
 
 void TForm1::connectControls() {
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    connect(TntButton1, &QPushButton::clicked, this, &TForm1::TntButton1Click);
-    connect(TntButton2, &QPushButton::clicked, this, &TForm1::TntButton2Click);
-    connect(ListView1, &QAbstractItemView::doubleClicked, this, [this] { ListView1DblClick(); });
-    connect(Reload1, &QAction::triggered, this, &TForm1::Reload1Click);
+    connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
+    connect(TntButton1, &QPushButton::clicked, this, Guarded([this] { TntButton1Click(); }));
+    connect(TntButton2, &QPushButton::clicked, this, Guarded([this] { TntButton2Click(); }));
+    connect(ListView1, &QAbstractItemView::doubleClicked, this,
+            Guarded([this] { ListView1DblClick(); }));
+    connect(Reload1, &QAction::triggered, this, Guarded([this] { Reload1Click(); }));
     RootDir->installEventFilter(this);
     connect(RootDir, &QLineEdit::textEdited, this, [this] { rootBytes_.reset(); });
 
@@ -80,7 +82,7 @@ void TForm1::connectControls() {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == RootDir && event->type() == QEvent::MouseButtonPress) {
-        RootDirClick();
+        RunGuarded([this] { RootDirClick(); });
         return false;
     }
     // The window sees every key first; the key still reaches the focused control. Keys

@@ -18,7 +18,8 @@ uint64_t ExactTextMap::Hash(std::string_view key) {
 
 bool ExactTextMap::holds(const Slot& slot, uint64_t hash, std::string_view key) const {
     if (slot.hash != hash || slot.length != key.size()) return false;
-    if (key.size() <= kInlineLength) return std::memcmp(slot.text, key.data(), key.size()) == 0;
+    if (key.size() <= kInlineLength)
+        return key.empty() || std::memcmp(slot.text, key.data(), key.size()) == 0;
     uint64_t offset = 0;
     std::memcpy(&offset, slot.text, sizeof offset);
     return std::string_view(longTexts_).substr(offset, key.size()) == key;
@@ -48,7 +49,7 @@ void ExactTextMap::insert(std::string_view key, int value) {
     slot.value = value;
     slot.length = static_cast<uint16_t>(key.size());
     if (key.size() <= kInlineLength) {
-        std::memcpy(slot.text, key.data(), key.size());
+        if (!key.empty()) std::memcpy(slot.text, key.data(), key.size());
     } else {
         const uint64_t offset = longTexts_.size();
         longTexts_.append(key);
