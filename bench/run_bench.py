@@ -93,6 +93,23 @@ def main():
         (f"--list peak RSS under 200 bytes per listed file ({list_rss * 1024 / max(listed, 1):.0f})",
          list_rss * 1024 < 200 * listed),
     ]
+    gui_bench = os.path.join(os.path.dirname(args.scan), "..", "..", "bench", "gui_bench")
+    if os.path.exists(gui_bench):
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        out = subprocess.run([gui_bench, tree], capture_output=True, text=True, env=env).stdout
+        gui = {k: float(v) for k, v in (line.split() for line in out.splitlines() if len(line.split()) == 2)}
+        print(f"\nwindow (offscreen, median of 3): type table {gui['types_seconds']:.3f} s "
+              f"({gui['types_seconds'] / types_s:.2f}x vintrel2-scan), full listing {gui['list_seconds']:.3f} s "
+              f"({gui['list_seconds'] / list_s:.2f}x vintrel2-scan --list), {int(gui['list_rows'])} rows, "
+              f"longest repaint gap {int(max(gui['types_max_paint_gap_ms'], gui['list_max_paint_gap_ms']))} ms, "
+              f"peak RSS {gui['peak_rss_kb'] / 1024:.0f} MB")
+        goals += [
+            ("window type table within 1.15x of vintrel2-scan", gui["types_seconds"] <= 1.15 * types_s),
+            ("window full listing within 1.5x of vintrel2-scan --list", gui["list_seconds"] <= 1.5 * list_s),
+            ("window repaints at least every 100 ms",
+             max(gui["types_max_paint_gap_ms"], gui["list_max_paint_gap_ms"]) <= 100),
+            ("window peak RSS under 250 MB with every row shown", gui["peak_rss_kb"] < 250 * 1024),
+        ]
     print(f"\n{files} files in the tree, {listed} listed by --list")
     for text, met in goals:
         print(f"{'met ' if met else 'MISSED'}  {text}")

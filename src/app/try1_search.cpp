@@ -96,10 +96,13 @@ void TForm1::syncOptions() {
 }
 
 void TForm1::showProgress() {
+    if (fillingFileTable_) {
+        ListView2->rows()->commitRows(); // cheap: the table grows while it fills
+        return;
+    }
     CountLabel->setText(QString::number(host_.typedFileCount()));
     FileCount->setText(
         QString::fromStdString(FileCountText(host_.visitedCount(), host_.listedCount())));
-    if (fillingFileTable_) ListView2->rows()->commitRows();
 }
 
 void TForm1::Button1Click() {
@@ -203,11 +206,13 @@ void TForm1::BuildFileTable(const std::string& mode) {
             rows->commitRows();
         }
     } fillEnd{fillingFileTable_, rows};
+    std::string row;
     for (const TFileRec& record : lists_.FileList) {
         host_.processEvents();
         if (state_.StopRequested) break;
-        const FileRowTexts texts = MakeFileRow(record, dates, locale_);
-        rows->appendRow({texts.begin(), texts.end()}, record.FileName);
+        row.clear();
+        AppendFileRow(row, record, dates, locale_, '\0');
+        rows->appendJoinedRow(row, record.FileName);
     }
     rows->commitRows();
     FileCount->setText(QString::fromStdString(

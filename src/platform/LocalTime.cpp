@@ -18,13 +18,13 @@ long OffsetAt(int64_t unixSeconds) {
     return fields.tm_gmtoff;
 }
 
-// localtime_r costs far more than the arithmetic around it, and a walk converts two
-// times per listed file. Offsets are cached per UTC hour; an hour in which the offset
-// changes is never cached.
+// localtime_r costs far more than the arithmetic around it, and a listing converts two
+// times per file. Offsets are cached per UTC day, enough slots for decades of dates; a day
+// in which the offset changes is never cached.
 struct OffsetCache {
-    static constexpr size_t kSlots = 4096;
+    static constexpr size_t kSlots = 16384;
     struct Slot {
-        int64_t hour = INT64_MIN;
+        int64_t day = INT64_MIN;
         long offset = 0;
     };
     std::array<Slot, kSlots> slots{};
@@ -40,13 +40,13 @@ long CachedOffsetAt(int64_t unixSeconds) {
         cache.slots.fill({});
         cache.generation = globalGeneration;
     }
-    const int64_t hour = FloorDiv(unixSeconds, 3600);
-    OffsetCache::Slot& slot = cache.slots[static_cast<uint64_t>(hour) % OffsetCache::kSlots];
-    if (slot.hour == hour) return slot.offset;
-    const long atStart = OffsetAt(hour * 3600);
-    const long atEnd = OffsetAt(hour * 3600 + 3599);
+    const int64_t day = FloorDiv(unixSeconds, 86400);
+    OffsetCache::Slot& slot = cache.slots[static_cast<uint64_t>(day) % OffsetCache::kSlots];
+    if (slot.day == day) return slot.offset;
+    const long atStart = OffsetAt(day * 86400);
+    const long atEnd = OffsetAt(day * 86400 + 86399);
     if (atStart != atEnd) return OffsetAt(unixSeconds);
-    slot = {hour, atStart};
+    slot = {day, atStart};
     return atStart;
 }
 

@@ -17,6 +17,24 @@ FileRowTexts MakeFileRow(const TFileRec& record, const DateTextFormat& dates,
             FormatFileSize(record.Size, locale), AttributeLetters(record.Attributes)};
 }
 
+void AppendFileRow(std::string& out, const TFileRec& record, const DateTextFormat& dates,
+                   const LocaleSettings& locale, char separator) {
+    if (IsValidUtf8(record.FileName)) {
+        out += record.FileName;
+    } else {
+        out += DisplayText(record.FileName);
+    }
+    out += separator;
+    dates.appendTo(out, FileTimeToLocalDateTime(record.Created));
+    out += separator;
+    dates.appendTo(out, FileTimeToLocalDateTime(record.Modified));
+    out += separator;
+    out += FormatFileSize(record.Size, locale);
+    out += separator;
+    out += AttributeLetters(record.Attributes);
+    out += separator;
+}
+
 std::string FileCountText(int64_t visitedCount, size_t listedCount) {
     return std::to_string(visitedCount) + "/" + std::to_string(listedCount);
 }

@@ -25,6 +25,11 @@ TypeRowTexts MakeTypeRow(const TDataRec& record, std::string description,
 FileRowTexts MakeFileRow(const TFileRec& record, const DateTextFormat& dates,
                          const LocaleSettings& locale);
 
+// The same five texts appended to `out`, each followed by `separator`: a table row made
+// without a string per cell.
+void AppendFileRow(std::string& out, const TFileRec& record, const DateTextFormat& dates,
+                   const LocaleSettings& locale, char separator);
+
 // "%d/%d" of the entries visited and the records listed.
 std::string FileCountText(int64_t visitedCount, size_t listedCount);
 

@@ -85,6 +85,17 @@ void ListViewModel::appendRow(const std::vector<std::string>& cells,
     pending_.push_back(MakeRow(cells, exactFirstCell));
 }
 
+void ListViewModel::appendJoinedRow(std::string joinedCells, std::string_view exactFirstCell) {
+    if (!joinedCells.empty() && joinedCells.back() == '\0') joinedCells.pop_back();
+    const std::string_view first = std::string_view(joinedCells).substr(0, joinedCells.find('\0'));
+    if (!exactFirstCell.empty() && exactFirstCell != first) {
+        joinedCells += '\0';
+        joinedCells += exactFirstCell;
+    }
+    joinedCells.shrink_to_fit();
+    pending_.push_back(std::move(joinedCells));
+}
+
 void ListViewModel::commitRows() {
     if (pending_.empty()) return;
     const int first = static_cast<int>(rows_.size());

@@ -30,6 +30,8 @@ class ListViewModel : public QAbstractTableModel {
     // Rows are appended to a pending batch that the view sees only at commitRows(): a fill
     // of many rows is shown in a few steps instead of one per row.
     void appendRow(const std::vector<std::string>& cells, std::string_view exactFirstCell = {});
+    // A row whose cells are already joined, each followed by '\0'.
+    void appendJoinedRow(std::string joinedCells, std::string_view exactFirstCell = {});
     void commitRows();
     size_t pendingRows() const { return pending_.size(); }
 

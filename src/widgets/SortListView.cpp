@@ -3,18 +3,23 @@
 #include <algorithm>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 
 namespace vintrel {
 
 TSortListView::TSortListView(std::vector<ListViewModel::Column> columns, QWidget* parent)
-    : QTreeView(parent), model_(new ListViewModel(std::move(columns), this)) {
+    : QTableView(parent), model_(new ListViewModel(std::move(columns), this)) {
     setModel(model_);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true); // a million rows lay out in constant time
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setAllColumnsShowFocus(true);
     setIconSize(QSize(16, 16));
     setTextElideMode(Qt::ElideRight);
     header()->setSectionsMovable(false);
