@@ -172,6 +172,7 @@ class TForm1 : public QMainWindow {
     std::string rootFolder() const;
     bool searchRunning_ = false;
     bool fillingFileTable_ = false;
+    bool countingTypes_ = false; // CountLabel follows the walk only while it counts types
 };
 
 } // namespace vintrel

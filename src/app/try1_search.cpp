@@ -100,7 +100,7 @@ void TForm1::showProgress() {
         ListView2->rows()->commitRows(); // cheap: the table grows while it fills
         return;
     }
-    CountLabel->setText(QString::number(host_.typedFileCount()));
+    if (countingTypes_) CountLabel->setText(QString::number(host_.typedFileCount()));
     FileCount->setText(
         QString::fromStdString(FileCountText(host_.visitedCount(), host_.listedCount())));
 }
@@ -153,8 +153,15 @@ void TForm1::BuildTypeTable() {
 
     const BuildCleanup cleanup(
         *this, [this] { lists_.clearTypes(); }, searchRunning_);
-    scanner_.ScanFolder(rootFolder(), incsubs->isChecked(), kModeTypes);
+    countingTypes_ = true;
+    try {
+        scanner_.ScanFolder(rootFolder(), incsubs->isChecked(), kModeTypes);
+    } catch (...) {
+        countingTypes_ = false;
+        throw;
+    }
     showProgress();
+    countingTypes_ = false;
     if (!state_.RootError.empty()) {
         reportUnreadableRoot(root);
         return;

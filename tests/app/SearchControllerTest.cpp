@@ -165,6 +165,8 @@ TEST_F(Search, TypeListingAndReload) {
     SelectRow(form->ListView1, txt);
     form->ListView1DblClick();
     EXPECT_EQ(form->ListView2->rows()->rowCount(), 3);
+    EXPECT_EQ(form->CountLabel->text(), "4"); // a listing leaves the type totals alone
+    EXPECT_EQ(form->Label3->text(), "Total types: 2");
     EXPECT_EQ(form->Button1->text(), "GO");
     EXPECT_EQ(form->ListView1->rows()->rowCount(), 2); // the type table stays
     form->PopupMenu1Popup();
