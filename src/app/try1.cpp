@@ -429,6 +429,10 @@ void TForm1::setTabOrderAndNames() {
     ModDate->setAccessibleName(QStringLiteral("Modified"));
     FileSizeCombo->setAccessibleName(QStringLiteral("Size (Kb)"));
     FileSizeKb->setAccessibleName(QStringLiteral("Size (Kb)"));
+    // Screen readers on Linux name a combo box by its text; its edit carries the caption.
+    for (QComboBox* combo : {FileCreatedCombo, FileModifiedCombo, FileSizeCombo}) {
+        combo->lineEdit()->setAccessibleName(combo->accessibleName());
+    }
     TntLabel2->setBuddy(RootDir);
     TntLabel2->setAccessibleName(QStringLiteral("Root"));
 }
