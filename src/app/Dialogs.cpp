@@ -50,4 +50,17 @@ QString Dialogs::chooseFolder(QWidget* owner, const QString& title) {
     return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
 }
 
+QString Dialogs::saveCsvFile(QWidget* owner, const QString& suggested) {
+    if (hook()) return hook()({DialogRequest::Kind::SaveFile, {}, suggested});
+    QFileDialog dialog(owner);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("CSV Files (*.csv)"));
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setSizeGripEnabled(true);
+    if (!suggested.isEmpty()) dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
 } // namespace vintrel

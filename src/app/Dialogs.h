@@ -30,6 +30,10 @@ class Dialogs {
     // The folder browser; the chosen folder, or "" when cancelled.
     static QString chooseFolder(QWidget* owner, const QString& title);
 
+    // The save dialog of the CSV exports: "CSV Files (*.csv)", default suffix csv, no
+    // question when the file exists, offering `suggested`; the chosen name or "".
+    static QString saveCsvFile(QWidget* owner, const QString& suggested);
+
     static QString WithFullStop(const QString& message);
 
   private:

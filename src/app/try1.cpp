@@ -128,6 +128,8 @@ TForm1::TForm1(const std::vector<std::string>& arguments, QWidget* parent)
     buildStatusBar();
     buildMenus();
     setTabOrderAndNames();
+    setUpSorting();
+    setUpExports();
     // Labels size themselves to their text, from where they stand.
     for (QLabel* label : Panel6->findChildren<QLabel*>()) label->adjustSize();
     connectControls();

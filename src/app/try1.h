@@ -128,6 +128,20 @@ class TForm1 : public QMainWindow {
     void TntButton1Click();
     void TntButton2Click();
 
+    // try1_sort.cpp: the comparisons of both tables.
+    void ListView1CustomSort(TSortListView* Sender, int ColIndex, std::string Str1,
+                             std::string Str2, int& Res, bool& Handled);
+    void ListView2CustomSort(TSortListView* Sender, int ColIndex, std::string Str1,
+                             std::string Str2, int& Res, bool& Handled);
+    std::optional<double> ListView1SortKey(int ColIndex, std::string_view text) const;
+    std::optional<double> ListView2SortKey(int ColIndex, std::string_view text) const;
+
+    // try1_export.cpp: names and details to the clipboard or a CSV file.
+    void Copyfilelist1Click();
+    void CopyfiledetailstoclipboardasCSV1Click(QAction* Sender);
+    void Copydetailstoclipboard1Click(QAction* Sender);
+    void PutTextOnClipboard(const std::string& lineText);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -147,6 +161,15 @@ class TForm1 : public QMainWindow {
     // try1_start.cpp
     void FormCreate(const std::vector<std::string>& arguments);
     void FormKeyDown(int key);
+
+    // try1_sort.cpp
+    void setUpSorting();
+    // try1_export.cpp
+    void setUpExports();
+    std::string tableLineText(TSortListView* table, const std::vector<int>& rows,
+                              bool header) const;
+    void deliverExport(QAction* Sender, const std::string& lineText);
+    QString lastSaveName_; // the save dialog offers the name chosen last
 
     // try1_search.cpp
     void ResetDisplay();

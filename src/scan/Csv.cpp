@@ -38,12 +38,9 @@ void AppendCsvField(std::string& out, std::string_view field) {
 }
 
 std::string CsvLine(const std::vector<std::string_view>& fields) {
-    if (fields.size() == 1 && fields[0].empty()) return "\"\"";
     std::string line;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) line += ',';
-        AppendCsvField(line, fields[i]);
-    }
+    AppendCsvLine(line, fields);
+    line.resize(line.size() - 2); // without its CR LF
     return line;
 }
 
@@ -63,8 +60,24 @@ std::string CsvFileBytes(std::string_view lineText) {
     return bytes;
 }
 
+void AppendCsvLine(std::string& lineText, const std::vector<std::string_view>& fields) {
+    if (fields.size() == 1 && fields[0].empty()) {
+        lineText += "\"\"";
+    } else {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (i > 0) lineText += ',';
+            AppendCsvField(lineText, fields[i]);
+        }
+    }
+    lineText += "\r\n";
+}
+
 void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& fileName) {
-    const FileWriteResult result = WriteFileReplacing(fileName, CsvFileBytes(LineText(lines)));
+    SaveLineTextToFile(LineText(lines), fileName);
+}
+
+void SaveLineTextToFile(std::string_view lineText, const std::string& fileName) {
+    const FileWriteResult result = WriteFileReplacing(fileName, CsvFileBytes(lineText));
     if (result.failure == FileWriteResult::Failure::Create) {
         throw UserError(CannotCreate(fileName, result.error));
     }

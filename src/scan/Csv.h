@@ -14,6 +14,8 @@ void AppendCsvField(std::string& out, std::string_view field);
 
 // Every line followed by CR LF, the last one included.
 std::string LineText(const std::vector<std::string>& lines);
+// Appends one CSV line and its CR LF to a line text.
+void AppendCsvLine(std::string& lineText, const std::vector<std::string_view>& fields);
 
 // FF FE, then the text as UTF-16 little-endian; nothing after it.
 std::string CsvFileBytes(std::string_view lineText);
@@ -22,5 +24,6 @@ std::string CsvFileBytes(std::string_view lineText);
 // complete (see WriteFileReplacing). Raises UserError "Cannot create file "…". reason" or
 // "Stream write error".
 void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& fileName);
+void SaveLineTextToFile(std::string_view lineText, const std::string& fileName);
 
 } // namespace vintrel

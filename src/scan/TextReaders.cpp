@@ -154,10 +154,17 @@ LocalDateTime ReadDateText(std::string_view text, const LocaleSettings& locale, 
 }
 
 int CurrentLocalYear() {
+    // Asked once per row of a sort: the answer is kept for a minute.
+    thread_local time_t askedAt = -1;
+    thread_local int year = 0;
     const time_t now = time(nullptr);
-    tm fields{};
-    localtime_r(&now, &fields);
-    return fields.tm_year + 1900;
+    if (askedAt < 0 || now - askedAt >= 60 || now < askedAt) {
+        tm fields{};
+        localtime_r(&now, &fields);
+        year = fields.tm_year + 1900;
+        askedAt = now;
+    }
+    return year;
 }
 
 int CompareSizeValues(double a, double b) {

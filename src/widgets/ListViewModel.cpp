@@ -75,9 +75,20 @@ QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int
         section >= static_cast<int>(columns_.size()))
         return {};
     if (role == Qt::DisplayRole) return columns_[static_cast<size_t>(section)].caption;
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(columns_[static_cast<size_t>(section)].alignment);
+    const auto column = static_cast<size_t>(section);
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(columns_[column].alignment);
+    if (role == Qt::DecorationRole && column < headerImages_.size() &&
+        !headerImages_[column].isNull()) {
+        return headerImages_[column];
+    }
     return {};
+}
+
+void ListViewModel::setHeaderImage(int column, const QPixmap& image) {
+    if (column < 0 || column >= static_cast<int>(columns_.size())) return;
+    headerImages_.resize(columns_.size());
+    headerImages_[static_cast<size_t>(column)] = image;
+    emit headerDataChanged(Qt::Horizontal, column, column);
 }
 
 void ListViewModel::appendRow(const std::vector<std::string>& cells,
@@ -99,6 +110,7 @@ void ListViewModel::appendJoinedRow(std::string joinedCells, std::string_view ex
 void ListViewModel::commitRows() {
     if (pending_.empty()) return;
     const int first = static_cast<int>(rows_.size());
+    ++version_;
     beginInsertRows({}, first, first + static_cast<int>(pending_.size()) - 1);
     rows_.insert(rows_.end(), std::make_move_iterator(pending_.begin()),
                  std::make_move_iterator(pending_.end()));
@@ -107,6 +119,7 @@ void ListViewModel::commitRows() {
 }
 
 void ListViewModel::clear() {
+    ++version_;
     beginResetModel();
     rows_.clear();
     rows_.shrink_to_fit();
@@ -120,12 +133,14 @@ void ListViewModel::removeRowsWhere(const std::function<bool(int row)>& remove) 
     for (size_t i = 0; i < rows_.size(); ++i) {
         if (!remove(static_cast<int>(i))) kept.push_back(std::move(rows_[i]));
     }
+    ++version_;
     beginResetModel();
     rows_ = std::move(kept);
     endResetModel();
 }
 
 void ListViewModel::reorder(const std::vector<int>& order) {
+    ++version_;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<Row> sorted;
     sorted.reserve(rows_.size());

@@ -45,6 +45,10 @@ class ListViewModel : public QAbstractTableModel {
 
     // The image place before each row's first column.
     void setRowImage(const QPixmap& image) { rowImage_ = image; }
+    // The image before a column's caption; a null pixmap for none.
+    void setHeaderImage(int column, const QPixmap& image);
+    // Rises with every change of the rows.
+    uint64_t version() const { return version_; }
     // Reorders the rows: order[i] is the old index of the row that goes to position i.
     void reorder(const std::vector<int>& order);
 
@@ -58,6 +62,8 @@ class ListViewModel : public QAbstractTableModel {
     std::vector<Row> rows_;
     std::vector<Row> pending_;
     QPixmap rowImage_;
+    std::vector<QPixmap> headerImages_;
+    uint64_t version_ = 0;
 };
 
 } // namespace vintrel

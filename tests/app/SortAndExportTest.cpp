@@ -1,0 +1,234 @@
+#include "Dialogs.h"
+#include "SortListView.h"
+#include "TempTree.h"
+#include "try1.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <sstream>
+
+using namespace vintrel;
+using vintrel::test::TempTree;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::string Utf16(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (const char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
+QStringList Column(TSortListView* table, int column) {
+    QStringList texts;
+    for (int row = 0; row < table->rows()->rowCount(); ++row) {
+        const std::string_view text = table->rows()->cell(row, column);
+        texts << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    return texts;
+}
+
+class SortAndExport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        tree.sizedFile("big.bin", 1'048'577);      // 1 MB
+        tree.sizedFile("kilo.bin", 1'048'576);     // 1024 KB
+        tree.sizedFile("small.txt", 1000);         // 0.98 KB
+        tree.sizedFile("x,y.txt", 1001);           // 0.98 KB too
+        tree.sizedFile("giga.iso", 1'073'741'825); // 1 GB, sparse
+        tree.file("README");
+        tree.setModified("big.bin", 1'418'198'400);  // 2014-12-10 08:00 UTC
+        tree.setModified("kilo.bin", 1'420'182'000); // 2015-01-02 07:00 UTC
+        tree.setModified("small.txt", 1'000'000'000);
+        tree.setModified("x,y.txt", 1'000'000'030); // the same minute as small.txt
+        tree.setModified("giga.iso", 1'500'000'000);
+        tree.setModified("README", 1'300'000'000);
+        setenv("TZ", "UTC", 1);
+        form = std::make_unique<TForm1>(
+            std::vector<std::string>{"/opt/vintrel/vintrel2", tree.root()});
+        form->scanHost().setInterval(std::chrono::milliseconds(0));
+        form->show();
+        Dialogs::setTestHook([this](const DialogRequest& request) {
+            asked.push_back(request);
+            return answer;
+        });
+    }
+    void TearDown() override { Dialogs::setTestHook(nullptr); }
+
+    void listAll() {
+        form->AttribsChk->setChecked(true);
+        form->Button1->click();
+    }
+    void selectRows(std::initializer_list<int> rows) {
+        form->ListView2->clearSelection();
+        for (const int row : rows) {
+            form->ListView2->selectionModel()->select(form->ListView2->model()->index(row, 0),
+                                                      QItemSelectionModel::Select |
+                                                          QItemSelectionModel::Rows);
+        }
+    }
+    QString path(const char* name) const { return QString::fromStdString(tree.path(name)); }
+
+    TempTree tree, scratch;
+    std::unique_ptr<TForm1> form;
+    std::vector<DialogRequest> asked;
+    QString answer;
+};
+
+} // namespace
+
+TEST_F(SortAndExport, SizesDatesAndNamesSortByWhatTheyMean) {
+    listAll();
+    ASSERT_EQ(form->ListView2->rows()->rowCount(), 6);
+    form->ListView2->HeaderClick(3);
+    EXPECT_EQ(Column(form->ListView2, 3),
+              QStringList({"0 KB", "0.98 KB", "0.98 KB", "1024 KB", "1 MB", "1 GB"}));
+    form->ListView2->HeaderClick(3);
+    EXPECT_EQ(Column(form->ListView2, 3).first(), "1 GB");
+    EXPECT_FALSE(form->ListView2->SortAscending);
+
+    form->ListView2->HeaderClick(2);
+    const QStringList byDate = Column(form->ListView2, 0);
+    EXPECT_LT(byDate.indexOf(path("big.bin")), byDate.indexOf(path("kilo.bin")));
+    EXPECT_LT(byDate.indexOf(path("README")), byDate.indexOf(path("big.bin")));
+    EXPECT_EQ(byDate.last(), path("giga.iso"));
+
+    form->ListView2->HeaderClick(0);
+    EXPECT_EQ(Column(form->ListView2, 0).first(), path("big.bin"));
+}
+
+TEST_F(SortAndExport, CountsSortAsNumbers) {
+    for (int i = 0; i < 9; ++i) tree.file("n" + std::to_string(i) + ".nine");
+    for (int i = 0; i < 10; ++i) tree.file("t" + std::to_string(i) + ".ten");
+    form->Button1->click();
+    form->ListView1->HeaderClick(2);
+    const QStringList counts = Column(form->ListView1, 2);
+    EXPECT_LT(counts.indexOf("9"), counts.indexOf("10"));
+    EXPECT_EQ(counts, QStringList({"1", "1", "2", "2", "9", "10"}));
+}
+
+TEST_F(SortAndExport, AnUnreadableCellShowsTheErrorAndTheWindowGoesOn) {
+    listAll();
+    form->ListView2->rows()->appendRow({"/bad", "x", "y", "lots KB", ""});
+    form->ListView2->rows()->commitRows();
+    form->ListView2->header()->sectionClicked(3);
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.back().kind, DialogRequest::Kind::Error);
+    EXPECT_EQ(asked.back().text, "'lots' is not a valid floating point value.");
+    form->ListView2->header()->sectionClicked(0); // still sorts
+    EXPECT_EQ(Column(form->ListView2, 0).first(), "/bad");
+}
+
+TEST_F(SortAndExport, FileNamesAndDetailsGoToTheClipboardInTableOrder) {
+    listAll();
+    form->ListView2->HeaderClick(3); // by size
+    selectRows({4, 1});
+    form->Copyfilelist1->trigger();
+    const QStringList names = Column(form->ListView2, 0);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), names[1] + "\r\n" + names[4] + "\r\n");
+
+    selectRows({0, 2});
+    form->CopyfiledetailstoclipboardasCSV1->trigger();
+    const QString csv = QGuiApplication::clipboard()->text();
+    const QStringList lines = csv.split("\r\n");
+    EXPECT_EQ(lines[0], "Filename,\"Date Created\",\"Date modified\",Size,Attribs");
+    EXPECT_TRUE(lines[1].startsWith(names[0] + ",\"")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(",\"0 KB\",")); // README: no attribute letters
+    EXPECT_TRUE(lines[2].startsWith("\"" + path("x,y.txt") + "\"") ||
+                lines[2].startsWith(path("small.txt")));
+    EXPECT_EQ(lines.size(), 4); // every line ends in CR LF
+    EXPECT_TRUE(csv.endsWith("\r\n"));
+}
+
+TEST_F(SortAndExport, NothingSelectedLeavesTheClipboardAlone) {
+    QGuiApplication::clipboard()->setText("before");
+    listAll();
+    form->ListView2->clearSelection();
+    form->Copyfilelist1->trigger();
+    form->CopyfiledetailstoclipboardasCSV1->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+}
+
+TEST_F(SortAndExport, TypeTableExportTakesEveryRow) {
+    form->Button1->click();
+    form->ListView1->selectRow(0);
+    form->Copydetailstoclipboard1->trigger();
+    const QStringList lines = QGuiApplication::clipboard()->text().split("\r\n");
+    EXPECT_EQ(lines[0], "Type,Description,Count,Size");
+    EXPECT_EQ(lines.size(), 6); // the header, .bin, .txt, .iso, no extension, and the empty end
+    const QString none = lines.filter(QRegularExpression("^,File,")).value(0);
+    EXPECT_EQ(none, ",File,1,\"0 KB\""); // the type without extension begins with a comma
+}
+
+TEST_F(SortAndExport, SavingWritesTheFileBytesAndOffersTheLastName) {
+    listAll();
+    form->ListView2->HeaderClick(3);
+    selectRows({0});
+    answer = QString::fromStdString(scratch.path("out.csv"));
+    scratch.file("out.csv", "an old file that is longer than the new one, to be replaced whole");
+    form->SavefiledetailsasCSV1->trigger();
+    ASSERT_EQ(asked.back().kind, DialogRequest::Kind::SaveFile);
+    EXPECT_EQ(asked.back().text, ""); // nothing chosen before
+    const std::string expected =
+        Utf16(std::string("Filename,\"Date Created\",\"Date modified\",Size,Attribs\r\n") +
+              tree.path("README") + "," + "\"" + Column(form->ListView2, 1)[0].toStdString() +
+              "\",\"" + Column(form->ListView2, 2)[0].toStdString() + "\",\"0 KB\",\r\n");
+    EXPECT_EQ(ReadFile(scratch.path("out.csv")), expected);
+
+    form->AttribsChk->setChecked(false);
+    form->Button1->click();
+    form->SavedetailstofileasCSV1->trigger(); // the type table, same dialog
+    EXPECT_EQ(asked.back().text.toStdString(), scratch.path("out.csv"));
+    EXPECT_EQ(ReadFile(scratch.path("out.csv")).substr(0, 10), Utf16("Type"));
+
+    answer = ""; // cancelled: nothing written
+    form->SavefiledetailsasCSV1->trigger();
+    EXPECT_EQ(ReadFile(scratch.path("out.csv")).substr(0, 10), Utf16("Type"));
+}
+
+TEST_F(SortAndExport, FailingSavesSayWhyAndKeepTheOldFile) {
+    listAll();
+    selectRows({0});
+    answer = QString::fromStdString(scratch.path("missing/out.csv"));
+    form->SavefiledetailsasCSV1->trigger();
+    EXPECT_EQ(asked.back().kind, DialogRequest::Kind::Error);
+    EXPECT_EQ(asked.back().text.toStdString(), "Cannot create file \"" +
+                                                   scratch.path("missing/out.csv") +
+                                                   "\". No such file or directory.");
+    answer = "/dev/full";
+    form->SavefiledetailsasCSV1->trigger();
+    EXPECT_EQ(asked.back().text, "Stream write error.");
+    EXPECT_EQ(form->ListView2->rows()->rowCount(), 6); // the tables are unchanged
+}
+
+TEST_F(SortAndExport, AHeaderClickDuringAFillSortsTheRowsPresent) {
+    for (int i = 0; i < 2000; ++i) tree.file("many/f" + std::to_string(i));
+    form->AttribsChk->setChecked(true);
+    int sortedAt = -1;
+    QTimer::singleShot(0, form.get(), [&] {
+        // Still scanning at the first pump; come back once rows are there.
+        QTimer::singleShot(0, form.get(), [&] {
+            sortedAt = form->ListView2->rows()->rowCount();
+            form->ListView2->HeaderClick(0);
+        });
+    });
+    form->Button1->click();
+    EXPECT_EQ(form->ListView2->rows()->rowCount(), 2006);
+    EXPECT_EQ(form->ListView2->SortColumn, 0);
+    ASSERT_GE(sortedAt, 0);
+}

@@ -1,0 +1,190 @@
+#include "SortListView.h"
+#include "Errors.h"
+#include "TextReaders.h"
+
+#include <gtest/gtest.h>
+#include <QHeaderView>
+#include <QImage>
+
+using namespace vintrel;
+
+namespace {
+
+std::unique_ptr<TSortListView> Table(const std::vector<std::vector<std::string>>& rows) {
+    auto table = std::make_unique<TSortListView>(
+        std::vector<ListViewModel::Column>{{QStringLiteral("Name")}, {QStringLiteral("Number")}});
+    table->Loaded();
+    for (const auto& row : rows) table->rows()->appendRow(row);
+    table->rows()->commitRows();
+    return table;
+}
+
+std::vector<std::string> Names(const TSortListView& table) {
+    std::vector<std::string> names;
+    for (int row = 0; row < table.rows()->rowCount(); ++row)
+        names.emplace_back(table.rows()->cell(row, 0));
+    return names;
+}
+
+bool HasArrow(const TSortListView& table, int column) {
+    return !table.rows()->headerData(column, Qt::Horizontal, Qt::DecorationRole).isNull();
+}
+
+// Which pixels of an arrow cell are drawn, row by row, as runs of '#'.
+std::vector<std::string> Drawn(const QPixmap& cell) {
+    const QImage image = cell.toImage().convertToFormat(QImage::Format_ARGB32);
+    std::vector<std::string> rows;
+    for (int y = 0; y < image.height(); ++y) {
+        std::string row;
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (qAlpha(pixel) == 0) {
+                row += '.';
+            } else {
+                EXPECT_EQ(QColor(pixel), QColor(172, 168, 153)) << x << "," << y;
+                row += '#';
+            }
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST(SortListView, ArrowBitmapsHoldExactlyTheirPixels) {
+    const QImage up(QStringLiteral(":/vintrel/SORT_UP"));
+    ASSERT_FALSE(up.isNull());
+    EXPECT_EQ(up.size(), QSize(9, 6));
+    EXPECT_EQ(up.depth(), 32); // Qt loads 24-bit bitmaps as 32-bit images
+    EXPECT_EQ(QColor(up.pixel(0, 0)), QColor(255, 0, 255));
+    EXPECT_EQ(QColor(up.pixel(4, 0)), QColor(172, 168, 153));
+
+    auto table = Table({});
+    ASSERT_NE(table->OwnImages, nullptr);
+    EXPECT_EQ(table->OwnImages->count(), 3);
+    EXPECT_EQ(table->UpArrowIndex, 1);
+    EXPECT_EQ(table->DownArrowIndex, 2);
+    const std::vector<std::string> expectedUp = {
+        "................", "................", "................", "................",
+        "................", ".......#........", "......###.......", ".....#####......",
+        "....#######.....", "...#########....", "................", "................",
+        "................", "................", "................", "................"};
+    EXPECT_EQ(Drawn(table->OwnImages->image(table->UpArrowIndex)), expectedUp);
+    std::vector<std::string> expectedDown(16, "................");
+    expectedDown[6] = "...#########....";
+    expectedDown[7] = "....#######.....";
+    expectedDown[8] = ".....#####......";
+    expectedDown[9] = "......###.......";
+    expectedDown[10] = ".......#........";
+    EXPECT_EQ(Drawn(table->OwnImages->image(table->DownArrowIndex)), expectedDown);
+    EXPECT_EQ(Drawn(table->OwnImages->image(0)), std::vector<std::string>(16, "................"));
+    // Every row shows the blank image place before its first column.
+    table->rows()->appendRow({"a", "1"});
+    table->rows()->commitRows();
+    EXPECT_EQ(
+        table->rows()->data(table->rows()->index(0, 0), Qt::DecorationRole).value<QPixmap>().size(),
+        QSize(16, 16));
+}
+
+TEST(SortListView, ClicksSortAndArrowsFollow) {
+    auto table = Table({{"b", "2"}, {"C", "10"}, {"a", "9"}});
+    table->UseArrows = true;
+    table->HeaderClick(0);
+    EXPECT_EQ(Names(*table), (std::vector<std::string>{"a", "b", "C"})); // letter case ignored
+    EXPECT_TRUE(table->SortAscending);
+    EXPECT_TRUE(HasArrow(*table, 0));
+    table->HeaderClick(0);
+    EXPECT_EQ(Names(*table), (std::vector<std::string>{"C", "b", "a"}));
+    EXPECT_FALSE(table->SortAscending);
+    table->HeaderClick(1); // text order: "10" < "2" < "9"
+    EXPECT_EQ(Names(*table), (std::vector<std::string>{"C", "b", "a"}));
+    EXPECT_TRUE(table->SortAscending);
+    EXPECT_FALSE(HasArrow(*table, 0));
+    EXPECT_TRUE(HasArrow(*table, 1));
+}
+
+TEST(SortListView, OwnerComparisonsAndTheirFastFormAgree) {
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 0; i < 300; ++i)
+        rows.push_back({"r" + std::to_string(i), std::to_string((i * 37) % 101)});
+    auto pairwise = Table(rows);
+    pairwise->OnCustomSort = [](TSortListView*, int column, std::string a, std::string b, int& res,
+                                bool& handled) {
+        if (column != 1) return;
+        res = CompareCounts(std::stoll(a), std::stoll(b));
+        handled = true;
+    };
+    auto keyed = Table(rows);
+    keyed->OnSortKey = [](int column, std::string_view text) -> std::optional<double> {
+        if (column != 1) return std::nullopt;
+        return std::stod(std::string(text));
+    };
+    for (int click = 0; click < 3; ++click) {
+        pairwise->HeaderClick(1);
+        keyed->HeaderClick(1);
+        std::vector<std::string> a, b;
+        for (int row = 0; row < 300; ++row) {
+            a.emplace_back(pairwise->rows()->cell(row, 1));
+            b.emplace_back(keyed->rows()->cell(row, 1));
+        }
+        EXPECT_EQ(a, b) << click; // the same column order; equal numbers may stand either way
+    }
+}
+
+TEST(SortListView, WithoutArrowsItStillSortsAndAnEmptyTableOnlyFlips) {
+    auto table = Table({{"b", "1"}, {"a", "2"}});
+    table->HeaderClick(0);
+    EXPECT_EQ(Names(*table), (std::vector<std::string>{"a", "b"}));
+    EXPECT_FALSE(HasArrow(*table, 0));
+    auto empty = Table({});
+    empty->UseArrows = true;
+    empty->HeaderClick(1);
+    empty->HeaderClick(1);
+    EXPECT_EQ(empty->SortColumn, 1);
+    EXPECT_FALSE(empty->SortAscending);
+    EXPECT_TRUE(HasArrow(*empty, 1));
+}
+
+TEST(SortListView, RefillKeepsTheArrowAndTheNextClickTurnsIt) {
+    auto table = Table({{"a", "1"}, {"b", "2"}});
+    table->UseArrows = true;
+    table->HeaderClick(0);
+    table->HeaderClick(0);
+    table->rows()->clear();
+    table->rows()->appendRow({"x", "1"});
+    table->rows()->appendRow({"y", "2"});
+    table->rows()->commitRows();
+    EXPECT_EQ(Names(*table), (std::vector<std::string>{"x", "y"})); // as added
+    EXPECT_FALSE(table->SortAscending);
+    table->HeaderClick(0);
+    EXPECT_TRUE(table->SortAscending);
+    EXPECT_EQ(Names(*table), (std::vector<std::string>{"x", "y"}));
+}
+
+TEST(SortListView, AnErrorEndsTheSortAndReachesTheOwner) {
+    auto table = Table({{"a", "x"}, {"b", "1"}});
+    table->OnSortKey = [](int, std::string_view text) -> std::optional<double> {
+        throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
+    };
+    std::string reported;
+    table->OnSortError = [&](const std::exception& error) { reported = error.what(); };
+    table->header()->sectionClicked(1);
+    EXPECT_EQ(reported, "'x' is not a valid integer value");
+    EXPECT_EQ(table->SortColumn, 1); // the click's own state changed before the error
+    table->OnSortKey = nullptr;
+    table->header()->sectionClicked(0);
+    EXPECT_EQ(Names(*table), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(SortListView, AListFromOutsideIsAdoptedAndReplacedWhenItGoes) {
+    auto table = Table({});
+    auto* outside = new TImageList(16, 16);
+    table->setSmallImages(outside);
+    EXPECT_EQ(table->OwnImages, nullptr);
+    EXPECT_EQ(outside->count(), 3);
+    EXPECT_EQ(table->UpArrowIndex, 1);
+    delete outside;
+    ASSERT_NE(table->OwnImages, nullptr);
+    EXPECT_EQ(table->smallImages(), table->OwnImages);
+}
