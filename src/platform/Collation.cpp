@@ -23,6 +23,16 @@ Collation::Collation(const std::string& icuLocale) : locale_(icuLocale) {
 }
 
 Collation::~Collation() = default;
+
+Collation Collation::clone() const {
+    UErrorCode status = U_ZERO_ERROR;
+    Collation copy;
+    copy.locale_ = locale_;
+    copy.collator_.reset(ucol_clone(collator_.get(), &status));
+    if (U_FAILURE(status))
+        throw std::runtime_error(std::string("Cannot copy the collation: ") + u_errorName(status));
+    return copy;
+}
 Collation::Collation(Collation&&) noexcept = default;
 Collation& Collation::operator=(Collation&&) noexcept = default;
 

@@ -32,7 +32,11 @@ class Collation {
 
     const std::string& locale() const { return locale_; }
 
+    // An independent copy for another thread: one collator is not to be used by two at once.
+    Collation clone() const;
+
   private:
+    Collation() = default;
     struct Closer {
         void operator()(UCollator* c) const;
     };
