@@ -7,7 +7,8 @@ packages=(
   libicu-dev libgtest-dev libgmock-dev
   qt6-base-dev libglib2.0-dev
   xvfb xauth fonts-dejavu-core
-  tzdata shared-mime-info
+  tzdata shared-mime-info dbus
+  fonts-wine
 )
 
 missing=()

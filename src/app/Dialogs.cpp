@@ -3,11 +3,36 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 
 namespace vintrel {
 
 namespace {
 const QString kTitle = QStringLiteral("Vintrel 2");
+} // namespace
+
+namespace {
+
+// Modal and centred on the screen.
+int Centred(QMessageBox& box) {
+    box.adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        box.move(screen->availableGeometry().center() - box.rect().center());
+    }
+    return box.exec();
+}
+
+bool YesNo(QMessageBox::Icon icon, const QString& title, const QString& text) {
+    QMessageBox box(icon, title, text, QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    Centred(box);
+    return box.clickedButton() == yes;
+}
+
 } // namespace
 
 Dialogs::Hook& Dialogs::hook() {
@@ -32,7 +57,7 @@ void Dialogs::showError(const QString& message) {
     }
     QMessageBox box(QMessageBox::Critical, kTitle, text, QMessageBox::Ok,
                     QApplication::activeWindow());
-    box.exec();
+    Centred(box);
 }
 
 void Dialogs::showMessage(const QString& text) {
@@ -42,7 +67,50 @@ void Dialogs::showMessage(const QString& text) {
     }
     QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok,
                     QApplication::activeWindow());
-    box.exec();
+    Centred(box);
+}
+
+bool Dialogs::confirm(const QString& text) {
+    if (hook())
+        return hook()({DialogRequest::Kind::Confirm, QStringLiteral("Confirm"), text}) ==
+               QLatin1String("Yes");
+    return YesNo(QMessageBox::Question, QStringLiteral("Confirm"), text);
+}
+
+bool Dialogs::warn(const QString& text) {
+    if (hook())
+        return hook()({DialogRequest::Kind::Warning, QStringLiteral("Warning"), text}) ==
+               QLatin1String("Yes");
+    return YesNo(QMessageBox::Warning, QStringLiteral("Warning"), text);
+}
+
+QString Dialogs::askReplace(const QString& target) {
+    const QString text = QStringLiteral("\"%1\" exists already. Replace it?").arg(target);
+    if (hook()) return hook()({DialogRequest::Kind::Replace, kTitle, text});
+    QMessageBox box(QMessageBox::Question, kTitle, text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    const QString answers[] = {QStringLiteral("Yes"), QStringLiteral("Yes to all"),
+                               QStringLiteral("No"), QStringLiteral("Cancel")};
+    QPushButton* buttons[4];
+    buttons[0] = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    buttons[1] = box.addButton(QStringLiteral("Yes to &all"), QMessageBox::YesRole);
+    buttons[2] = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    buttons[3] = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(buttons[2]);
+    box.setEscapeButton(buttons[3]);
+    Centred(box);
+    for (int i = 0; i < 4; ++i) {
+        if (box.clickedButton() == buttons[i]) return answers[i];
+    }
+    return answers[3];
+}
+
+void Dialogs::showDialog(QDialog& dialog, const QString& summary) {
+    if (hook()) {
+        hook()({DialogRequest::Kind::Dialog, dialog.windowTitle(), summary});
+        return;
+    }
+    dialog.exec();
 }
 
 QString Dialogs::chooseFolder(QWidget* owner, const QString& title) {

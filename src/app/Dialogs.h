@@ -6,12 +6,13 @@
 #include <functional>
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 namespace vintrel {
 
 struct DialogRequest {
-    enum class Kind { Error, Message, Confirm, Warning, ChooseFolder, SaveFile };
+    enum class Kind { Error, Message, Confirm, Warning, Replace, ChooseFolder, SaveFile, Dialog };
     Kind kind;
     QString title;
     QString text;
@@ -27,12 +28,22 @@ class Dialogs {
     static void showError(const QString& message);
     // A plain message titled "Vintrel 2" with only OK.
     static void showMessage(const QString& text);
+    // "Confirm" with a question mark, or "Warning" with an exclamation mark: "&Yes" and
+    // "&No", Enter for Yes and Esc for No. True only for Yes.
+    static bool confirm(const QString& text);
+    static bool warn(const QString& text);
+    // Before a file is replaced: "Yes", "Yes to all", "No" or "Cancel".
+    static QString askReplace(const QString& target);
+
     // The folder browser; the chosen folder, or "" when cancelled.
     static QString chooseFolder(QWidget* owner, const QString& title);
 
     // The save dialog of the CSV exports: "CSV Files (*.csv)", default suffix csv, no
     // question when the file exists, offering `suggested`; the chosen name or "".
     static QString saveCsvFile(QWidget* owner, const QString& suggested);
+
+    // Any other modal dialog of ours; the hook gets its title and `summary`.
+    static void showDialog(QDialog& dialog, const QString& summary);
 
     static QString WithFullStop(const QString& message);
 

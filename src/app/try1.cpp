@@ -130,6 +130,7 @@ TForm1::TForm1(const std::vector<std::string>& arguments, QWidget* parent)
     setTabOrderAndNames();
     setUpSorting();
     setUpExports();
+    setUpCommands();
     // Labels size themselves to their text, from where they stand.
     for (QLabel* label : Panel6->findChildren<QLabel*>()) label->adjustSize();
     connectControls();

@@ -11,6 +11,7 @@
 #include "Skin.h"
 #include "WindowScanHost.h"
 
+#include <functional>
 #include <optional>
 #include <QMainWindow>
 #include <string>
@@ -142,6 +143,19 @@ class TForm1 : public QMainWindow {
     void Copydetailstoclipboard1Click(QAction* Sender);
     void PutTextOnClipboard(const std::string& lineText);
 
+    // try1_commands.cpp: the file table's workbench.
+    void Copyfiles1Click();
+    void Copyto1Click();
+    void Moveselectedfiles1Click();
+    void DeleteFiles2Click();
+    void OpenfolderinExplorerClick();
+    void FilterClick();
+    void Filterfilesbytype1Click();
+    void Removeselectedfiles1Click();
+    void Selectall1Click();
+    void Properties1Click();
+    void ListView2DblClick();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -164,6 +178,12 @@ class TForm1 : public QMainWindow {
 
     // try1_sort.cpp
     void setUpSorting();
+    // try1_commands.cpp
+    void setUpCommands();
+    std::vector<std::string> selectionList() const;
+    void transferSelected(bool move);
+    void keepRowsWhere(const std::function<bool(std::string_view path)>& keep);
+    void showOwnProperties(const std::string& path);
     // try1_export.cpp
     void setUpExports();
     std::string tableLineText(TSortListView* table, const std::vector<int>& rows,

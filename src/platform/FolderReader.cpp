@@ -234,6 +234,17 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
     }
 }
 
+int ReadPathAttributes(const std::string& path, uint32_t& attributes) {
+    struct statx sx {};
+    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_MODE, &sx) != 0)
+        return errno;
+    const size_t slash = path.rfind('/');
+    attributes =
+        AttributesOf(sx, slash == std::string::npos ? std::string_view(path)
+                                                    : std::string_view(path).substr(slash + 1));
+    return 0;
+}
+
 void RaiseOpenFileLimit() {
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {

@@ -98,6 +98,9 @@ class FolderReader {
     PseudoFileSystems* pseudo_;
 };
 
+// The attribute bits of one path, read fresh (links not followed); 0 or an errno.
+int ReadPathAttributes(const std::string& path, uint32_t& attributes);
+
 // Raises the soft limit of open files to the hard limit: a walk keeps one folder open
 // per level of depth.
 void RaiseOpenFileLimit();

@@ -1,0 +1,246 @@
+// The file table's commands: files to the clipboard, copy and move to a folder, the
+// trash, open, show in the file manager, properties, and narrowing the table.
+
+#include "try1.h"
+
+#include "DesktopServices.h"
+#include "Dialogs.h"
+#include "FileAttributes.h"
+#include "FileClipboard.h"
+#include "FileTransfer.h"
+#include "Guarded.h"
+#include "PropertiesDialog.h"
+#include "SortListView.h"
+#include "Trash.h"
+#include "Utf8.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QProgressDialog>
+
+namespace vintrel {
+
+namespace {
+
+QString Shown(std::string_view bytes) {
+    return QString::fromStdString(DisplayText(bytes));
+}
+
+// Up to and including the last "/".
+std::string_view FolderPartOf(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+}
+
+} // namespace
+
+void TForm1::setUpCommands() {
+    const std::pair<QAction*, void (TForm1::*)()> commands[] = {
+        {Copyfiles1, &TForm1::Copyfiles1Click},
+        {Copyto1, &TForm1::Copyto1Click},
+        {Moveselectedfiles1, &TForm1::Moveselectedfiles1Click},
+        {DeleteFiles2, &TForm1::DeleteFiles2Click},
+        {OpenfolderinExplorer, &TForm1::OpenfolderinExplorerClick},
+        {Filter, &TForm1::FilterClick},
+        {Filterfilesbytype1, &TForm1::Filterfilesbytype1Click},
+        {Removeselectedfiles1, &TForm1::Removeselectedfiles1Click},
+        {Selectall1, &TForm1::Selectall1Click},
+        {Properties1, &TForm1::Properties1Click},
+    };
+    for (const auto& [action, handler] : commands) {
+        connect(
+            action, &QAction::triggered, this, Guarded([this, handler = handler] {
+                ListView2->rows()->commitRows(); // a command during a fill acts on the rows present
+                (this->*handler)();
+            }));
+    }
+    connect(ListView2, &QAbstractItemView::doubleClicked, this,
+            Guarded([this] { ListView2DblClick(); }));
+}
+
+// The exact paths of the selected rows, in table order.
+std::vector<std::string> TForm1::selectionList() const {
+    std::vector<std::string> paths;
+    for (const int row : ListView2->selectedRows())
+        paths.emplace_back(ListView2->rows()->exactFirstCell(row));
+    return paths;
+}
+
+void TForm1::Copyfiles1Click() {
+    const std::vector<std::string> paths = selectionList();
+    if (!paths.empty()) CopyFilesToClipboard(paths);
+}
+
+void TForm1::Copyto1Click() {
+    transferSelected(false);
+}
+
+void TForm1::Moveselectedfiles1Click() {
+    transferSelected(true);
+}
+
+void TForm1::transferSelected(bool move) {
+    const std::vector<std::string> paths = selectionList(); // before any dialog opens
+    if (paths.empty()) return;
+    const QString folder = SelectFolder();
+    if (folder.isEmpty()) return;
+    try {
+        QProgressDialog progress(move ? QStringLiteral("Moving files...")
+                                      : QStringLiteral("Copying files..."),
+                                 QStringLiteral("Cancel"), 0, 1000, this);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(700); // shown only when the work takes more than a moment
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        TransferCallbacks callbacks;
+        bool yesToAll = false;
+        callbacks.replace = [&](const std::string& target) {
+            if (yesToAll) return ReplaceAnswer::YesToAll;
+            const QString answer = Dialogs::askReplace(Shown(target));
+            if (answer == QLatin1String("Yes")) return ReplaceAnswer::Yes;
+            if (answer == QLatin1String("Yes to all")) return ReplaceAnswer::YesToAll;
+            if (answer == QLatin1String("No")) return ReplaceAnswer::No;
+            return ReplaceAnswer::Cancel;
+        };
+        callbacks.progress = [&](int64_t done, int64_t total, const std::string& current) {
+            progress.setLabelText(Shown(current));
+            progress.setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        };
+        const TransferReport report = TransferFiles(
+            paths, folder.toStdString(), move ? TransferKind::Move : TransferKind::Copy, callbacks);
+        progress.close();
+        const QString where =
+            move ? QStringLiteral("Files moved to: ") : QStringLiteral("Files copied to: ");
+        if (report.failures.empty() && report.skipped == 0 && !report.cancelled) {
+            Dialogs::showMessage(where + folder);
+            return;
+        }
+        // Say what did not happen instead of claiming success.
+        QString text = where + folder +
+                       QStringLiteral("\n%1 of %2 files done").arg(report.done).arg(paths.size());
+        if (report.skipped > 0) text += QStringLiteral(", %1 skipped").arg(report.skipped);
+        if (!report.failures.empty())
+            text += QStringLiteral(", %1 failed").arg(report.failures.size());
+        if (report.cancelled) text += QStringLiteral(", cancelled");
+        text += u'.';
+        for (const std::string& failure : report.failures)
+            text += u'\n' + QString::fromStdString(failure);
+        Dialogs::showMessage(text);
+    } catch (const std::exception& error) {
+        Dialogs::showMessage(QString::fromUtf8(error.what()));
+    }
+}
+
+void TForm1::DeleteFiles2Click() {
+    if (!ListView2->hasSelection()) return;
+    if (!Dialogs::confirm(QStringLiteral("Are you sure you want to delete these files?"))) return;
+    std::vector<int> rows = ListView2->selectedRows();
+    std::vector<bool> gone(static_cast<size_t>(ListView2->rows()->rowCount()), false);
+    bool anyGone = false;
+    // From the bottom up; a row goes only when its file went.
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        const std::string path(ListView2->rows()->exactFirstCell(*row));
+        try {
+            const TrashResult trashed = MoveToTrash(path);
+            bool deleted = trashed.outcome == TrashResult::Outcome::Trashed;
+            if (trashed.outcome == TrashResult::Outcome::NotSupported) {
+                if (Dialogs::confirm(
+                        QStringLiteral(
+                            "\"%1\" cannot be moved to the trash (%2). Delete it for good?")
+                            .arg(Shown(path), QString::fromStdString(trashed.message)))) {
+                    const std::string failure = DeleteForGood(path);
+                    if (!failure.empty())
+                        throw std::runtime_error(DisplayText(path) + ": " + failure);
+                    deleted = true;
+                }
+            } else if (trashed.outcome == TrashResult::Outcome::Failed) {
+                throw std::runtime_error(trashed.message);
+            }
+            if (deleted) gone[static_cast<size_t>(*row)] = anyGone = true;
+        } catch (const std::exception& error) {
+            Dialogs::showMessage(QString::fromUtf8(error.what()));
+        }
+    }
+    if (anyGone)
+        ListView2->rows()->removeRowsWhere([&](int row) { return gone[static_cast<size_t>(row)]; });
+}
+
+void TForm1::OpenfolderinExplorerClick() {
+    if (!ListView2->hasSelection()) return;
+    DesktopServices::showInFileManager(
+        std::string(ListView2->rows()->exactFirstCell(ListView2->selectedRows().front())));
+}
+
+void TForm1::keepRowsWhere(const std::function<bool(std::string_view path)>& keep) {
+    ListViewModel* rows = ListView2->rows();
+    rows->removeRowsWhere([&](int row) { return !keep(rows->exactFirstCell(row)); });
+    FileCount->setText(QString::number(rows->rowCount()));
+}
+
+void TForm1::FilterClick() {
+    if (!ListView2->hasSelection()) return;
+    const std::string path(ListView2->rows()->exactFirstCell(ListView2->selectedRows().front()));
+    const std::string key = collation_.sortKey(FolderPartOf(path));
+    keepRowsWhere(
+        [&](std::string_view other) { return collation_.sortKey(FolderPartOf(other)) == key; });
+}
+
+void TForm1::Filterfilesbytype1Click() {
+    if (!ListView2->hasSelection()) return;
+    const std::string path(ListView2->rows()->exactFirstCell(ListView2->selectedRows().front()));
+    const std::string key = collation_.sortKey(ExtensionOf(path));
+    keepRowsWhere(
+        [&](std::string_view other) { return collation_.sortKey(ExtensionOf(other)) == key; });
+}
+
+void TForm1::Removeselectedfiles1Click() {
+    if (!ListView2->hasSelection()) return;
+    const std::vector<int> selected = ListView2->selectedRows();
+    std::vector<bool> remove(static_cast<size_t>(ListView2->rows()->rowCount()), false);
+    for (const int row : selected) remove[static_cast<size_t>(row)] = true;
+    ListView2->rows()->removeRowsWhere([&](int row) { return remove[static_cast<size_t>(row)]; });
+    FileCount->setText(QString::number(ListView2->rows()->rowCount()));
+}
+
+void TForm1::Selectall1Click() {
+    ListView2->selectAll();
+}
+
+void TForm1::Properties1Click() {
+    const std::vector<int> selected = ListView2->selectedRows();
+    if (selected.size() != 1) {
+        Dialogs::showMessage(QStringLiteral("Select one file only!"));
+        return;
+    }
+    const std::string path(ListView2->rows()->exactFirstCell(selected.front()));
+    DesktopServices::showProperties(path,
+                                    [this, path] { RunGuarded([&] { showOwnProperties(path); }); });
+}
+
+void TForm1::showOwnProperties(const std::string& path) {
+    PropertiesDialog dialog(path, locale_, this);
+    QStringList summary;
+    for (const auto& [caption, value] : dialog.facts())
+        summary << caption + QStringLiteral(": ") + value;
+    Dialogs::showDialog(dialog, summary.join(u'\n'));
+}
+
+void TForm1::ListView2DblClick() {
+    if (!ListView2->hasSelection()) return;
+    const std::string path(ListView2->rows()->exactFirstCell(ListView2->selectedRows().front()));
+    uint32_t attributes = 0;
+    if (ReadPathAttributes(path, attributes) != 0) {
+        Dialogs::showMessage(QStringLiteral("The file \"%1\" no longer exists.").arg(Shown(path)));
+        return;
+    }
+    if ((attributes & (kAttrHidden | kAttrSystem)) &&
+        !Dialogs::warn(QStringLiteral("THIS IS A HIDDEN OR SYSTEM FILE.  Continue?"))) {
+        return; // only Yes opens it
+    }
+    DesktopServices::openFile(path);
+}
+
+} // namespace vintrel

@@ -1,0 +1,164 @@
+#include "FileTransfer.h"
+#include "TempTree.h"
+
+#include <dirent.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+
+using namespace vintrel;
+using vintrel::test::TempTree;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// Names in a folder, to see that no temporary file stayed behind.
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    while (dirent* entry = readdir(dir)) {
+        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+            names.emplace_back(entry->d_name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TransferCallbacks Answering(ReplaceAnswer answer, int* asked = nullptr) {
+    TransferCallbacks callbacks;
+    callbacks.replace = [answer, asked](const std::string&) {
+        if (asked) ++*asked;
+        return answer;
+    };
+    return callbacks;
+}
+
+} // namespace
+
+TEST(FileTransfer, CopyKeepsContentTimeAndPermissions) {
+    TempTree tree;
+    tree.file("src/a.txt", "alpha");
+    tree.chmod("src/a.txt", 0640);
+    tree.setModified("src/a.txt", 1'000'000'000);
+    tree.file("src/b\xFF name.txt", "beta");
+    tree.symlink("src/link", "a.txt");
+    tree.folder("dst");
+    const TransferReport report = TransferFiles(
+        {tree.path("src/a.txt"), tree.path("src/b\xFF name.txt"), tree.path("src/link")},
+        tree.path("dst"), TransferKind::Copy, {});
+    EXPECT_EQ(report.done, 3);
+    EXPECT_TRUE(report.failures.empty());
+    EXPECT_EQ(ReadFile(tree.path("dst/a.txt")), "alpha");
+    EXPECT_EQ(ReadFile(tree.path("dst/b\xFF name.txt")), "beta");
+    struct stat st {};
+    stat(tree.path("dst/a.txt").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(st.st_mtime, 1'000'000'000);
+    lstat(tree.path("dst/link").c_str(), &st);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)); // a link stays a link
+    EXPECT_TRUE(Exists(tree.path("src/a.txt")));
+}
+
+TEST(FileTransfer, ExistingTargetsAreReplacedOnlyWhenTheAnswerSaysSo) {
+    TempTree tree;
+    tree.file("src/a", "new a");
+    tree.file("src/b", "new b");
+    tree.file("dst/a", "old a");
+    tree.file("dst/b", "old b");
+    const std::vector<std::string> sources = {tree.path("src/a"), tree.path("src/b")};
+
+    TransferReport no =
+        TransferFiles(sources, tree.path("dst"), TransferKind::Copy, Answering(ReplaceAnswer::No));
+    EXPECT_EQ(no.skipped, 2);
+    EXPECT_EQ(ReadFile(tree.path("dst/a")), "old a");
+
+    TransferReport cancel = TransferFiles(sources, tree.path("dst"), TransferKind::Copy,
+                                          Answering(ReplaceAnswer::Cancel));
+    EXPECT_TRUE(cancel.cancelled);
+    EXPECT_EQ(ReadFile(tree.path("dst/b")), "old b");
+
+    int asked = 0;
+    TransferReport all = TransferFiles(sources, tree.path("dst"), TransferKind::Copy,
+                                       Answering(ReplaceAnswer::YesToAll, &asked));
+    EXPECT_EQ(asked, 1); // once for all
+    EXPECT_EQ(all.done, 2);
+    EXPECT_EQ(ReadFile(tree.path("dst/b")), "new b");
+    EXPECT_EQ(Names(tree.path("dst")), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(FileTransfer, FailuresAreNamedAndTheRestGoesOn) {
+    TempTree tree;
+    tree.file("src/good", "g");
+    tree.fifo("src/pipe");
+    tree.folder("dst");
+    const TransferReport report =
+        TransferFiles({tree.path("src/missing"), tree.path("src/pipe"), tree.path("src/good")},
+                      tree.path("dst"), TransferKind::Copy, {});
+    EXPECT_EQ(report.done, 1);
+    ASSERT_EQ(report.failures.size(), 2u);
+    EXPECT_EQ(report.failures[0], tree.path("src/missing") + ": No such file or directory");
+    EXPECT_EQ(Names(tree.path("dst")), (std::vector<std::string>{"good"}));
+    const TransferReport nowhere =
+        TransferFiles({tree.path("src/good")}, tree.path("nowhere"), TransferKind::Copy, {});
+    EXPECT_EQ(nowhere.failures.size(), 1u);
+}
+
+TEST(FileTransfer, MoveRenamesWithinAndCopiesAcrossFileSystems) {
+    TempTree tree;
+    tree.file("src/a", "a");
+    tree.file("src/b", "bb");
+    tree.folder("dst");
+    TransferReport within =
+        TransferFiles({tree.path("src/a")}, tree.path("dst"), TransferKind::Move, {});
+    EXPECT_EQ(within.done, 1);
+    EXPECT_FALSE(Exists(tree.path("src/a")));
+    EXPECT_EQ(ReadFile(tree.path("dst/a")), "a");
+
+    struct stat shm {};
+    if (stat("/dev/shm", &shm) != 0) GTEST_SKIP() << "no /dev/shm";
+    char folder[] = "/dev/shm/vintrel-move-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    tree.setModified("src/b", 1'200'000'000);
+    TransferReport across = TransferFiles({tree.path("src/b")}, folder, TransferKind::Move, {});
+    EXPECT_EQ(across.done, 1);
+    EXPECT_FALSE(Exists(tree.path("src/b")));
+    EXPECT_EQ(ReadFile(std::string(folder) + "/b"), "bb");
+    struct stat moved {};
+    stat((std::string(folder) + "/b").c_str(), &moved);
+    EXPECT_EQ(moved.st_mtime, 1'200'000'000);
+    vintrel::test::RemoveTree(folder);
+}
+
+TEST(FileTransfer, ACancelLeavesNoHalfFileAndLosesNoSource) {
+    TempTree tree;
+    tree.sizedFile("src/big", 5 << 20);
+    tree.folder("dst");
+    TransferCallbacks callbacks;
+    callbacks.progress = [](int64_t done, int64_t, const std::string&) { return done < (2 << 20); };
+    const TransferReport report =
+        TransferFiles({tree.path("src/big")}, tree.path("dst"), TransferKind::Copy, callbacks);
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_TRUE(Names(tree.path("dst")).empty()); // no half-written target, no temporary file
+
+    char folder[] = "/dev/shm/vintrel-cancel-XXXXXX";
+    if (!mkdtemp(folder)) GTEST_SKIP() << "no /dev/shm";
+    const TransferReport across =
+        TransferFiles({tree.path("src/big")}, folder, TransferKind::Move, callbacks);
+    EXPECT_TRUE(across.cancelled);
+    EXPECT_TRUE(Names(folder).empty()); // no half-written target, no temporary file
+    EXPECT_TRUE(Exists(tree.path("src/big")));
+    vintrel::test::RemoveTree(folder);
+}
