@@ -131,8 +131,6 @@ TForm1::TForm1(const std::vector<std::string>& arguments, QWidget* parent)
     setUpSorting();
     setUpExports();
     setUpCommands();
-    // Labels size themselves to their text, from where they stand.
-    for (QLabel* label : Panel6->findChildren<QLabel*>()) label->adjustSize();
     connectControls();
     FormCreate(arguments);
 }

@@ -175,6 +175,7 @@ class TForm1 : public QMainWindow {
     // try1_start.cpp
     void FormCreate(const std::vector<std::string>& arguments);
     void FormKeyDown(int key);
+    void fitLabels();
 
     // try1_sort.cpp
     void setUpSorting();

@@ -18,6 +18,7 @@
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -36,6 +37,7 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
         FolderPart(arguments.empty() ? std::string() : arguments[0]) + "myskin.skn");
     if (QFileInfo(skinFile).isFile()) skin_.loadFile(skinFile);
     skin_.setActive(SkinRequested(arguments));
+    fitLabels();
     JvLED1->setStatus(IsContextMenuRegistered());
     qApp->installEventFilter(this);
 }
@@ -115,6 +117,15 @@ void TForm1::TntButton1Click() {
 
 void TForm1::TntButton2Click() {
     skin_.setActive(!skin_.active());
+    fitLabels();
+}
+
+// Labels size themselves to their text, from where they stand, in whatever style is on.
+void TForm1::fitLabels() {
+    for (QLabel* label : Panel6->findChildren<QLabel*>()) {
+        label->ensurePolished();
+        label->adjustSize();
+    }
 }
 
 void TForm1::changeEvent(QEvent* event) {
