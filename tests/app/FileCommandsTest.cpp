@@ -20,6 +20,8 @@
 #include <sys/stat.h>
 
 using namespace vintrel;
+using vintrel::test::Exists;
+using vintrel::test::ReadFile;
 using vintrel::test::TempTree;
 
 // A file manager on the test's own bus, noting what it was asked to show.
@@ -39,18 +41,6 @@ namespace {
 vintrel::test::PrivateSessionBus& Bus() {
     static vintrel::test::PrivateSessionBus bus;
     return bus;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
 }
 
 class Commands : public ::testing::Test {

@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 #include "SortListView.h"
 #include "StatusBarGr.h"
+#include "TableText.h"
 #include "TempTree.h"
 #include "try1.h"
 #include "Unprivileged.h"
@@ -19,6 +20,7 @@
 #include <QTimer>
 
 using namespace vintrel;
+using vintrel::test::Column;
 using vintrel::test::TempTree;
 
 namespace {
@@ -28,15 +30,6 @@ std::unique_ptr<TForm1> Start(const std::string& root) {
     form->scanHost().setInterval(std::chrono::milliseconds(0)); // process events at every chance
     form->show();
     return form;
-}
-
-QStringList Column(TSortListView* table, int column) {
-    QStringList texts;
-    for (int row = 0; row < table->rows()->rowCount(); ++row) {
-        const std::string_view text = table->rows()->cell(row, column);
-        texts << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    }
-    return texts;
 }
 
 void SelectRow(TSortListView* table, int row) {

@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 #include "SortListView.h"
+#include "TableText.h"
 #include "TempTree.h"
 #include "try1.h"
 
@@ -17,30 +18,16 @@
 #include <sstream>
 
 using namespace vintrel;
+using vintrel::test::Column;
+using vintrel::test::ReadFile;
 using vintrel::test::TempTree;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 std::string Utf16(const std::string& ascii) {
     std::string out = "\xFF\xFE";
     for (const char c : ascii) out += std::string{c, '\0'};
     return out;
-}
-
-QStringList Column(TSortListView* table, int column) {
-    QStringList texts;
-    for (int row = 0; row < table->rows()->rowCount(); ++row) {
-        const std::string_view text = table->rows()->cell(row, column);
-        texts << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    }
-    return texts;
 }
 
 class SortAndExport : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <sys/wait.h>
 
+using vintrel::test::ReadFile;
 using vintrel::test::TempTree;
 
 namespace {
@@ -16,13 +17,6 @@ struct Result {
     int exitCode = -1;
     std::string out, err;
 };
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 Result RunScan(const TempTree& scratch, const std::string& arguments,
                const std::string& env = "LANG=C.UTF-8") {

@@ -7,16 +7,10 @@
 #include <sstream>
 
 using namespace vintrel;
+using vintrel::test::ReadFile;
 using vintrel::test::TempTree;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // A hive as another program might leave it.
 const std::string kForeignHive = "Windows Registry Editor Version 5.00\n"

@@ -11,16 +11,10 @@
 #include <unistd.h>
 
 using namespace vintrel;
+using vintrel::test::ReadFile;
 using vintrel::test::TempTree;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 bool IsExecutable(const std::string& path) {
     struct stat st {};

@@ -8,21 +8,11 @@
 #include <sys/stat.h>
 
 using namespace vintrel;
+using vintrel::test::Exists;
+using vintrel::test::ReadFile;
 using vintrel::test::TempTree;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
-}
 
 // Names in a folder, to see that no temporary file stayed behind.
 std::vector<std::string> Names(const std::string& folder) {

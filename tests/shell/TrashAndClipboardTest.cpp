@@ -11,18 +11,8 @@
 #include <sys/stat.h>
 
 using namespace vintrel;
+using vintrel::test::ReadFile;
 using vintrel::test::TempTree;
-
-namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-} // namespace
 
 TEST(FileClipboard, UrisAreEncodedFromTheExactBytes) {
     EXPECT_EQ(FileUri("/a b/c%d\xFF.txt"), "file:///a%20b/c%25d%FF.txt");

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,6 +100,18 @@ void TempTree::setModified(const std::string& relative, int64_t unixSeconds) {
 
 void TempTree::chmod(const std::string& relative, unsigned mode) {
     Check(::chmod(path(relative).c_str(), mode) == 0, "chmod");
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
 }
 
 void RemoveTree(const std::string& path) {

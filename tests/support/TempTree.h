@@ -33,4 +33,9 @@ class TempTree {
 // Removes a tree of any depth, folder by folder relative to its parent.
 void RemoveTree(const std::string& path);
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+// Whether anything is there under that name, a dangling link too.
+bool Exists(const std::string& path);
+
 } // namespace vintrel::test
