@@ -13,6 +13,7 @@
 #include <QDBusConnection>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
@@ -295,6 +296,24 @@ TEST_F(Commands, PropertiesFallBackToOurOwnDialog) {
     EXPECT_EQ(asked.back().kind, DialogRequest::Kind::Dialog);
     EXPECT_TRUE(asked.back().text.contains("File: " + QString::fromStdString(tree.path("a.txt"))));
     EXPECT_TRUE(asked.back().text.contains("Permissions: rw-r--r--"));
+}
+
+TEST_F(Commands, ShortcutsActWhileTheTableHasTheFocus) {
+    QApplication::setActiveWindow(form.get());
+    form->ListView2->setFocus();
+    select({"c.doc"});
+    QTest::keyClick(form->ListView2, Qt::Key_C, Qt::ControlModifier);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->data("application/x-kde-cutselection"), "0"); // the files, not a cell's text
+    QTest::keyClick(form->ListView2, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), tree.path("c.doc") + "\r\n");
+    QTest::keyClick(form->ListView2, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(form->ListView2->selectedRows().size(), 6u);
+    form->RootDir->setFocus();
+    QGuiApplication::clipboard()->setText("kept");
+    QTest::keyClick(form->RootDir, Qt::Key_F, Qt::ControlModifier); // not the table's: nothing
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
 }
 
 #include "FileCommandsTest.moc"
