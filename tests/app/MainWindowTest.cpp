@@ -1,3 +1,4 @@
+#include "CollapsibleSplitter.h"
 #include "CommandLine.h"
 #include "Dialogs.h"
 #include "Lamp.h"
@@ -163,6 +164,23 @@ TEST(MainWindow, StatusBarHostsItsControlsAtFixedPlaces) {
     QApplication::processEvents();
     EXPECT_EQ(form->TntButton1->geometry(), QRect(768, 4, 89, 21)); // growing moves nothing
     EXPECT_EQ(form->HeaderControl1->height(), 27);
+}
+
+TEST(MainWindow, SplittersCollapseTheirPanelAndRestoreItsSize) {
+    auto form = Start({});
+    QApplication::processEvents();
+    for (CollapsibleSplitter* splitter : {form->JvNetscapeSplitter1, form->JvNetscapeSplitter2}) {
+        EXPECT_EQ(splitter->handleWidth(), 12);
+        const int before = splitter->sizes()[0];
+        EXPECT_GT(before, 0);
+        splitter->toggleCollapsed();
+        EXPECT_TRUE(splitter->isCollapsed());
+        EXPECT_EQ(splitter->sizes()[0], 0);
+        splitter->toggleCollapsed();
+        EXPECT_EQ(splitter->sizes()[0], before);
+    }
+    EXPECT_EQ(form->JvNetscapeSplitter1->sizes()[0], 323);
+    EXPECT_EQ(form->Panel8->height(), 41);
 }
 
 TEST(MainWindow, MenusHoldTheirItemsInOrder) {
