@@ -247,6 +247,25 @@ TEST_F(Search, RootFolderPickerAndUnreadableRoot) {
     EXPECT_EQ(form->Button1->text(), "GO");
 }
 
+TEST_F(Search, ARootFolderThatIsNotUtf8IsScannedByItsExactBytes) {
+    tree.file("d\xFE/inside.txt");
+    auto form = Start(tree.path("d\xFE"));
+    EXPECT_TRUE(form->RootDir->text().contains(QChar(0xFFFD)));
+    form->Button1->click();
+    EXPECT_EQ(Column(form->ListView1, 0), QStringList{".txt"});
+    std::vector<DialogRequest> asked;
+    Dialogs::setTestHook([&](const DialogRequest& request) {
+        asked.push_back(request);
+        return QStringLiteral("OK");
+    });
+    // Once the user types in the field, its shown text is what counts.
+    form->RootDir->textEdited(form->RootDir->text());
+    form->Button1->click();
+    Dialogs::setTestHook(nullptr);
+    ASSERT_EQ(asked.size(), 1u); // that folder does not exist
+    EXPECT_TRUE(asked[0].text.contains("No such file or directory"));
+}
+
 TEST_F(Search, NamesThatAreNotUtf8AreListedByTheirExactBytes) {
     tree.file("caf\xE9.\xFF");
     auto form = Start(tree.root());
