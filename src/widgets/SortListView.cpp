@@ -123,6 +123,7 @@ void TSortListView::AdoptImages() {
     OwnImages = nullptr;
     if (!smallImages_) return;
     BuildArrowImages(smallImages_);
+    model_->setRowImage(smallImages_->image(0)); // rows show image 0 of whatever list they have
 }
 
 void TSortListView::setHeaderImage(int column, int imageIndex) {

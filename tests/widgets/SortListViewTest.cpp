@@ -184,6 +184,9 @@ TEST(SortListView, AListFromOutsideIsAdoptedAndReplacedWhenItGoes) {
     EXPECT_EQ(table->OwnImages, nullptr);
     EXPECT_EQ(outside->count(), 3);
     EXPECT_EQ(table->UpArrowIndex, 1);
+    table->rows()->appendRow({"a", "1"});
+    table->rows()->commitRows();
+    EXPECT_FALSE(table->rows()->data(table->rows()->index(0, 0), Qt::DecorationRole).isNull());
     delete outside;
     ASSERT_NE(table->OwnImages, nullptr);
     EXPECT_EQ(table->smallImages(), table->OwnImages);
