@@ -19,6 +19,17 @@ namespace {
 
 const QColor kMagenta(255, 0, 255);
 
+// Orders the row indexes by their keys, in either direction.
+template <typename Key>
+void SortByKeys(std::vector<int>& order, const std::vector<Key>& keys, bool ascending) {
+    const auto key = [&](int row) -> const Key& { return keys[static_cast<size_t>(row)]; };
+    if (ascending) {
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+    } else {
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key(b) < key(a); });
+    }
+}
+
 const Collation& FallbackCollation() {
     static const Collation collation = Collation::FromEnvironment();
     return collation;
@@ -180,12 +191,7 @@ void TSortListView::sortRows() {
             keys[0] = *first;
             for (int row = 1; row < count; ++row)
                 keys[static_cast<size_t>(row)] = OnSortKey(SortColumn, cellText(row)).value_or(0);
-            const auto less = [&](int a, int b) {
-                return keys[static_cast<size_t>(a)] < keys[static_cast<size_t>(b)];
-            };
-            SortAscending ? std::stable_sort(order.begin(), order.end(), less)
-                          : std::stable_sort(order.begin(), order.end(),
-                                             [&](int a, int b) { return less(b, a); });
+            SortByKeys(order, keys, SortAscending);
         } else {
             const Collation& collation = collation_ ? *collation_ : FallbackCollation();
             std::vector<std::string> keys(static_cast<size_t>(count));
@@ -200,12 +206,7 @@ void TSortListView::sortRows() {
             if (half < count) helper = std::thread(makeKeys, collation.clone(), half, count);
             makeKeys(collation, 0, half);
             if (helper.joinable()) helper.join();
-            const auto less = [&](int a, int b) {
-                return keys[static_cast<size_t>(a)] < keys[static_cast<size_t>(b)];
-            };
-            SortAscending ? std::stable_sort(order.begin(), order.end(), less)
-                          : std::stable_sort(order.begin(), order.end(),
-                                             [&](int a, int b) { return less(b, a); });
+            SortByKeys(order, keys, SortAscending);
         }
     } else {
         std::stable_sort(order.begin(), order.end(),
