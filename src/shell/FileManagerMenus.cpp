@@ -28,13 +28,18 @@ void MakeFolders(const std::string& folder) {
     }
 }
 
+// A file of another program's: it keeps the permissions it has (a new one gets the umask's).
+constexpr mode_t kKeepMode = 0;
+
 // Empty when written, else why not.
 std::string WriteMenuFile(const std::string& path, const std::string& text, mode_t mode) {
     MakeFolders(FolderOf(path));
     if (const FileWriteResult result = WriteFileReplacing(path, text); !result) {
         return DisplayText(path) + ": " + std::strerror(result.error);
     }
-    if (::chmod(path.c_str(), mode) != 0) return DisplayText(path) + ": " + std::strerror(errno);
+    if (mode != kKeepMode && ::chmod(path.c_str(), mode) != 0) {
+        return DisplayText(path) + ": " + std::strerror(errno);
+    }
     return {};
 }
 
@@ -230,10 +235,8 @@ void WriteFileManagerMenus(const VerbSettings& settings, bool skin) {
     std::string xml;
     const bool thunarFile = ReadText(files.thunar, xml);
     if (thunarFile || settings.thunarInstalled) {
-        struct stat st {};
-        const mode_t mode = ::stat(files.thunar.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-        note(
-            WriteMenuFile(files.thunar, ThunarWithAction(xml, ThunarAction(settings, skin)), mode));
+        note(WriteMenuFile(files.thunar, ThunarWithAction(xml, ThunarAction(settings, skin)),
+                           kKeepMode));
     }
     RaiseIfAny(failures,
                "The verb is registered, but these file-manager menus could not be written:");
@@ -250,10 +253,7 @@ void RemoveFileManagerMenus(const VerbSettings& settings) {
     if (ReadText(files.thunar, xml)) {
         const std::string without = ThunarWithoutAction(xml);
         if (without != xml) {
-            struct stat st {};
-            const mode_t mode =
-                ::stat(files.thunar.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-            if (std::string failure = WriteMenuFile(files.thunar, without, mode);
+            if (std::string failure = WriteMenuFile(files.thunar, without, kKeepMode);
                 !failure.empty()) {
                 failures.push_back(failure);
             }
