@@ -11,30 +11,18 @@
 
 namespace vintrel {
 
-class WindowScanHost final : public ScanHost {
+class WindowScanHost final : public ProgressKeepingHost {
   public:
     explicit WindowScanHost(std::function<void()> showProgress);
 
     SearchOptions& editableOptions() { return options_; }
     const SearchOptions& options() override { return options_; }
     void processEvents() override;
-    void typedFileCountChanged(int64_t typedFileCount) override {
-        typedFileCount_ = typedFileCount;
-    }
-    void fileCountChanged(int64_t visitedCount, size_t listedCount) override {
-        visitedCount_ = visitedCount;
-        listedCount_ = listedCount;
-    }
 
     // Processes events now whatever the time.
     void processEventsNow();
     // How long the pump lets pass between two rounds of event processing.
     void setInterval(std::chrono::milliseconds interval) { interval_ = interval; }
-
-    int64_t typedFileCount() const { return typedFileCount_; }
-    int64_t visitedCount() const { return visitedCount_; }
-    size_t listedCount() const { return listedCount_; }
-    void resetProgress() { typedFileCount_ = visitedCount_ = 0, listedCount_ = 0; }
 
   private:
     SearchOptions options_;
@@ -42,9 +30,6 @@ class WindowScanHost final : public ScanHost {
     unsigned calls_ = 0;
     std::chrono::milliseconds interval_{10};
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
-    int64_t typedFileCount_ = 0;
-    int64_t visitedCount_ = 0;
-    size_t listedCount_ = 0;
 };
 
 } // namespace vintrel

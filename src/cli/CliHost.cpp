@@ -19,11 +19,11 @@ void CliHost::processEvents() {
 void CliHost::drawProgress() {
     if (typeStatistics_) {
         std::fprintf(stderr, "\r%lld entries visited, %lld files counted",
-                     static_cast<long long>(visitedCount_),
-                     static_cast<long long>(typedFileCount_));
+                     static_cast<long long>(visitedCount()),
+                     static_cast<long long>(typedFileCount()));
     } else {
         std::fprintf(stderr, "\r%lld entries visited, %zu files listed",
-                     static_cast<long long>(visitedCount_), listedCount_);
+                     static_cast<long long>(visitedCount()), listedCount());
     }
     std::fflush(stderr);
     drawn_ = true;

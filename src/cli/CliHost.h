@@ -9,19 +9,12 @@
 
 namespace vintrel {
 
-class CliHost final : public ScanHost {
+class CliHost final : public ProgressKeepingHost {
   public:
     CliHost(const SearchOptions& options, bool typeStatistics, bool showProgress);
 
     const SearchOptions& options() override { return options_; }
     void processEvents() override;
-    void typedFileCountChanged(int64_t typedFileCount) override {
-        typedFileCount_ = typedFileCount;
-    }
-    void fileCountChanged(int64_t visitedCount, size_t listedCount) override {
-        visitedCount_ = visitedCount;
-        listedCount_ = listedCount;
-    }
     // Removes the progress line.
     void finish();
 
@@ -34,9 +27,6 @@ class CliHost final : public ScanHost {
     unsigned ticks_ = 0;
     bool drawn_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
-    int64_t typedFileCount_ = 0;
-    int64_t visitedCount_ = 0;
-    size_t listedCount_ = 0;
 };
 
 } // namespace vintrel

@@ -58,6 +58,27 @@ class ScanHost {
     virtual void fileCountChanged(int64_t visitedCount, size_t listedCount) = 0;
 };
 
+// A host that keeps the progress values for showing them when it chooses to.
+class ProgressKeepingHost : public ScanHost {
+  public:
+    void typedFileCountChanged(int64_t typedFileCount) override {
+        typedFileCount_ = typedFileCount;
+    }
+    void fileCountChanged(int64_t visitedCount, size_t listedCount) override {
+        visitedCount_ = visitedCount;
+        listedCount_ = listedCount;
+    }
+    int64_t typedFileCount() const { return typedFileCount_; }
+    int64_t visitedCount() const { return visitedCount_; }
+    size_t listedCount() const { return listedCount_; }
+    void resetProgress() { typedFileCount_ = visitedCount_ = 0, listedCount_ = 0; }
+
+  private:
+    int64_t typedFileCount_ = 0;
+    int64_t visitedCount_ = 0;
+    size_t listedCount_ = 0;
+};
+
 // Shared between the walk and whoever controls it. StopRequested may be set from any
 // thread or a signal handler.
 struct ScanState {
