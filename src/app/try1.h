@@ -183,7 +183,8 @@ class TForm1 : public QMainWindow {
     void setUpCommands();
     std::vector<std::string> selectionList() const;
     void transferSelected(bool move);
-    void keepRowsWhere(const std::function<bool(std::string_view path)>& keep);
+    void removeRowsAndCount(const std::function<bool(int row)>& remove);
+    void keepRowsLikeFirstSelected(std::string_view (*keyOf)(std::string_view path));
     void showOwnProperties(const std::string& path);
     // try1_export.cpp
     void setUpExports();

@@ -174,35 +174,34 @@ void TForm1::OpenfolderinExplorerClick() {
         std::string(ListView2->rows()->exactFirstCell(ListView2->selectedRows().front())));
 }
 
-void TForm1::keepRowsWhere(const std::function<bool(std::string_view path)>& keep) {
-    ListViewModel* rows = ListView2->rows();
-    rows->removeRowsWhere([&](int row) { return !keep(rows->exactFirstCell(row)); });
-    FileCount->setText(QString::number(rows->rowCount()));
+void TForm1::removeRowsAndCount(const std::function<bool(int row)>& remove) {
+    ListView2->rows()->removeRowsWhere(remove);
+    FileCount->setText(QString::number(ListView2->rows()->rowCount()));
+}
+
+// Keeps the rows whose key is the first selected row's, letter case ignored.
+void TForm1::keepRowsLikeFirstSelected(std::string_view (*keyOf)(std::string_view path)) {
+    if (!ListView2->hasSelection()) return;
+    const ListViewModel* rows = ListView2->rows();
+    const std::string key =
+        collation_.sortKey(keyOf(rows->exactFirstCell(ListView2->selectedRows().front())));
+    removeRowsAndCount(
+        [&](int row) { return collation_.sortKey(keyOf(rows->exactFirstCell(row))) != key; });
 }
 
 void TForm1::FilterClick() {
-    if (!ListView2->hasSelection()) return;
-    const std::string path(ListView2->rows()->exactFirstCell(ListView2->selectedRows().front()));
-    const std::string key = collation_.sortKey(FolderPartOf(path));
-    keepRowsWhere(
-        [&](std::string_view other) { return collation_.sortKey(FolderPartOf(other)) == key; });
+    keepRowsLikeFirstSelected(FolderPartOf);
 }
 
 void TForm1::Filterfilesbytype1Click() {
-    if (!ListView2->hasSelection()) return;
-    const std::string path(ListView2->rows()->exactFirstCell(ListView2->selectedRows().front()));
-    const std::string key = collation_.sortKey(ExtensionOf(path));
-    keepRowsWhere(
-        [&](std::string_view other) { return collation_.sortKey(ExtensionOf(other)) == key; });
+    keepRowsLikeFirstSelected(ExtensionOf);
 }
 
 void TForm1::Removeselectedfiles1Click() {
     if (!ListView2->hasSelection()) return;
-    const std::vector<int> selected = ListView2->selectedRows();
-    std::vector<bool> remove(static_cast<size_t>(ListView2->rows()->rowCount()), false);
-    for (const int row : selected) remove[static_cast<size_t>(row)] = true;
-    ListView2->rows()->removeRowsWhere([&](int row) { return remove[static_cast<size_t>(row)]; });
-    FileCount->setText(QString::number(ListView2->rows()->rowCount()));
+    std::vector<bool> selected(static_cast<size_t>(ListView2->rows()->rowCount()), false);
+    for (const int row : ListView2->selectedRows()) selected[static_cast<size_t>(row)] = true;
+    removeRowsAndCount([&](int row) { return selected[static_cast<size_t>(row)]; });
 }
 
 void TForm1::Selectall1Click() {
