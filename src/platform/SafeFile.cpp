@@ -1,10 +1,16 @@
 #include "SafeFile.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <chrono>
+#include <cstring>
+#include <deque>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vintrel {
@@ -13,7 +19,332 @@ namespace {
 
 using Failure = FileWriteResult::Failure;
 
+constexpr int kMaxLinks = 40; // as the kernel allows in one path
+constexpr auto kFifoReaderWait = std::chrono::milliseconds(900);
+
+FileWriteResult CreateFailure(int error, std::string reason = {}) {
+    return {Failure::Create, error, std::move(reason)};
+}
+
+FileWriteResult WriteFailure(int error) {
+    return {Failure::Write, error, {}};
+}
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    // Closes now and tells whether the close reported an error.
+    bool close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+// Where a write goes once every link on the way is followed: a name in an open folder.
+struct ResolvedTarget {
+    Descriptor folder;   // O_PATH
+    std::string name;    // the last component; not a link, and perhaps missing
+    bool direct = false; // a link of /proc (/dev/stdout, /proc/self/fd/N): open it as given
+};
+
+// The kernel's rule for protected symlinks: a link in a sticky folder that others may
+// write is followed only by its owner, or when it belongs to the folder's owner.
+bool MayFollow(const struct stat& link, const struct stat& folder) {
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || link.st_uid == geteuid() || link.st_uid == folder.st_uid;
+}
+
+bool OnProc(int folder) {
+    struct statfs fs {};
+    return fstatfs(folder, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+}
+
+std::string ReadLinkAt(int folder, const std::string& name) {
+    std::string target(256, '\0');
+    for (;;) {
+        const ssize_t length = readlinkat(folder, name.c_str(), target.data(), target.size());
+        if (length < 0) return {};
+        if (static_cast<size_t>(length) < target.size()) {
+            target.resize(static_cast<size_t>(length));
+            return target;
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
+void PushComponents(std::deque<std::string>& components, const std::string& path) {
+    std::deque<std::string> parts;
+    for (size_t start = 0; start <= path.size();) {
+        const size_t end = std::min(path.find('/', start), path.size());
+        if (end > start) parts.emplace_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    components.insert(components.begin(), parts.begin(), parts.end());
+}
+
+// Follows the path one component at a time, as open() does, checking each link it meets.
+FileWriteResult Resolve(const std::string& fileName, ResolvedTarget& out) {
+    if (fileName.empty()) return CreateFailure(ENOENT);
+    if (fileName.back() == '/') return CreateFailure(EISDIR);
+    std::deque<std::string> components;
+    PushComponents(components, fileName);
+    std::string shown = fileName.front() == '/' ? "/" : ""; // the path so far, for messages
+    out.folder.reset(::open(fileName.front() == '/' ? "/" : ".",
+                            O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!out.folder) return CreateFailure(errno);
+    int links = 0;
+    while (!components.empty()) {
+        const std::string name = std::move(components.front());
+        components.pop_front();
+        const bool last = components.empty();
+        if (name == ".") {
+            if (last) return CreateFailure(EISDIR);
+            continue;
+        }
+        struct stat st {};
+        if (fstatat(out.folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT && last) {
+                out.name = name;
+                return {};
+            }
+            return CreateFailure(errno);
+        }
+        if (S_ISLNK(st.st_mode)) {
+            if (++links > kMaxLinks) return CreateFailure(ELOOP);
+            struct stat folder {};
+            if (fstat(out.folder.get(), &folder) != 0) return CreateFailure(errno);
+            if (!MayFollow(st, folder)) {
+                return CreateFailure(EACCES, "\"" + shown + name +
+                                                 "\" is a symbolic link of another user in a "
+                                                 "folder that everyone may write; it is not "
+                                                 "followed");
+            }
+            if (OnProc(out.folder.get())) {
+                out.direct = true; // its target is a descriptor, not a path
+                return {};
+            }
+            const std::string target = ReadLinkAt(out.folder.get(), name);
+            if (target.empty()) return CreateFailure(errno ? errno : ENOENT);
+            if (target.front() == '/') {
+                out.folder.reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                shown = "/";
+            }
+            PushComponents(components, target);
+            if (last && target.back() == '/') return CreateFailure(EISDIR);
+            continue;
+        }
+        if (last) {
+            if (name == "..") return CreateFailure(EISDIR);
+            out.name = name;
+            return {};
+        }
+        const int next = openat(out.folder.get(), name.c_str(),
+                                O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) return CreateFailure(errno);
+        out.folder.reset(next);
+        shown += name + "/";
+    }
+    return CreateFailure(EISDIR);
+}
+
+mode_t CurrentUmask() {
+    const mode_t value = umask(0);
+    umask(value);
+    return value;
+}
+
+void SyncFolder(int folder) {
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    ::close(fd);
+}
+
+std::string TemporaryName() {
+    static std::mt19937_64 random{std::random_device{}()};
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name = ".vintrel2-";
+    for (int i = 0; i < 10; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+    return name + ".tmp";
+}
+
+// A device or a FIFO: written where it is. A FIFO is opened without waiting for a reader;
+// one that has none after a short while is an error.
+FileWriteResult WriteDirect(int folder, const std::string& name, const std::string& fileName,
+                            bool direct, std::string_view bytes) {
+    const auto open = [&] {
+        const int flags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        return direct ? ::open(fileName.c_str(), flags)
+                      : openat(folder, name.c_str(), flags | O_NOFOLLOW);
+    };
+    const auto giveUp = std::chrono::steady_clock::now() + kFifoReaderWait;
+    int fd = open();
+    while (fd < 0 && errno == ENXIO && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        fd = open();
+    }
+    if (fd < 0 && errno == ENXIO) return CreateFailure(ENXIO, "No program reads from this pipe");
+    if (fd < 0) return CreateFailure(errno);
+    Descriptor file(fd);
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0)
+        return WriteFailure(errno);
+    if (!WriteAll(fd, bytes)) return WriteFailure(errno);
+    if (!file.close()) return WriteFailure(errno);
+    return {};
+}
+
+// The usual way: a temporary file in the same folder, synced, renamed over the target.
+// `created` tells whether the temporary file could be made at all.
+FileWriteResult WriteThroughTemporary(int folder, const std::string& name,
+                                      const struct stat* existing, std::optional<mode_t> mode,
+                                      std::string_view bytes, bool& created) {
+    std::string temporary;
+    Descriptor file;
+    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+        temporary = TemporaryName();
+        file.reset(openat(folder, temporary.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!file && errno != EEXIST) break;
+    }
+    created = static_cast<bool>(file);
+    if (!file) return CreateFailure(errno);
+
+    const auto fail = [&](FileWriteResult result) {
+        file.reset();
+        unlinkat(folder, temporary.c_str(), 0);
+        return result;
+    };
+    // Keeps the owner where we may (root replacing a user's file).
+    if (existing) (void)!fchown(file.get(), existing->st_uid, existing->st_gid);
+    const mode_t permissions =
+        mode ? *mode : existing ? (existing->st_mode & 07777) : (0666 & ~CurrentUmask());
+    // Some file systems (FAT) keep no permissions: only a mode that was asked for must hold.
+    if (fchmod(file.get(), permissions) != 0 && mode) return fail(CreateFailure(errno));
+    if (!WriteAll(file.get(), bytes)) return fail(WriteFailure(errno));
+    if (fsync(file.get()) != 0 && errno != EINVAL) return fail(WriteFailure(errno));
+    if (!file.close()) return fail(WriteFailure(errno));
+    if (renameat(folder, temporary.c_str(), folder, name.c_str()) != 0)
+        return fail(CreateFailure(errno));
+    SyncFolder(folder);
+    return {};
+}
+
+bool ReadWhole(int fd, std::string& out) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return false;
+    out.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = pread(fd, out.data() + done, out.size() - done,
+                                  static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+bool WriteAllAt(int fd, std::string_view bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t put =
+            pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            if (put == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+// Space for `size` bytes from the start of the file, within the file-size limit too.
+bool Reserve(int fd, size_t size) {
+    rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        size > limit.rlim_cur) {
+        errno = EFBIG;
+        return false;
+    }
+    return fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0;
+}
+
+// The folder allows no temporary file but the file may be written: rewritten in place once
+// the space for the new content is reserved, and put back as it was if a write still fails.
+FileWriteResult WriteInPlace(int folder, const std::string& name, std::optional<mode_t> mode,
+                             std::string_view bytes, int temporaryError) {
+    Descriptor file(openat(folder, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    if (!file) return CreateFailure(errno);
+    std::string original;
+    if (!ReadWhole(file.get(), original)) return CreateFailure(errno ? errno : EIO);
+    const WriteSignalsHeld held;
+    if (!bytes.empty() && !Reserve(file.get(), bytes.size())) {
+        const int error = errno;
+        return CreateFailure(error, "No temporary file can be made in its folder (" +
+                                        std::string(std::strerror(temporaryError)) +
+                                        "), and the space to rewrite it in place cannot be "
+                                        "reserved (" +
+                                        std::strerror(error) + ")");
+    }
+    const bool written = WriteAllAt(file.get(), bytes) &&
+                         ftruncate(file.get(), static_cast<off_t>(bytes.size())) == 0 &&
+                         (fsync(file.get()) == 0 || errno == EINVAL);
+    if (!written) {
+        const int error = errno;
+        if (WriteAllAt(file.get(), original))
+            (void)!ftruncate(file.get(), static_cast<off_t>(original.size()));
+        return WriteFailure(error);
+    }
+    if (mode && fchmod(file.get(), *mode) != 0) return CreateFailure(errno);
+    if (!file.close()) return WriteFailure(errno);
+    return {};
+}
+
+} // namespace
+
+std::string FileWriteResult::text() const {
+    return reason.empty() ? std::string(std::strerror(error)) : reason;
+}
+
+WriteSignalsHeld::WriteSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGPIPE);
+    sigaddset(&held, SIGXFSZ);
+    pthread_sigmask(SIG_BLOCK, &held, &previous_);
+}
+
+WriteSignalsHeld::~WriteSignalsHeld() {
+    sigset_t pending;
+    sigpending(&pending);
+    for (const int signal : {SIGPIPE, SIGXFSZ}) {
+        if (!sigismember(&pending, signal) || sigismember(&previous_, signal)) continue;
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, signal);
+        const timespec now{0, 0};
+        sigtimedwait(&one, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
+    const WriteSignalsHeld held;
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) continue;
@@ -26,54 +357,28 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Writes into a file that is already open, and closes it.
-FileWriteResult WriteAndClose(int fd, std::string_view bytes, bool sync) {
-    bool ok = WriteAll(fd, bytes);
-    if (ok && sync) ok = fsync(fd) == 0 || errno == EINVAL;
-    const int error = errno;
-    if (::close(fd) != 0 && ok) return {Failure::Write, errno};
-    return ok ? FileWriteResult{} : FileWriteResult{Failure::Write, error};
-}
+FileWriteResult WriteFileReplacing(const std::string& fileName, std::string_view bytes,
+                                   std::optional<mode_t> mode) {
+    ResolvedTarget target;
+    if (FileWriteResult resolved = Resolve(fileName, target); !resolved) return resolved;
+    const int folder = target.folder.get();
+    if (target.direct) return WriteDirect(folder, target.name, fileName, true, bytes);
 
-std::string ResolveTarget(const std::string& fileName) {
-    struct stat st {};
-    if (lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return fileName;
-    char resolved[PATH_MAX];
-    if (realpath(fileName.c_str(), resolved)) return resolved;
-    return fileName;
-}
-
-FileWriteResult WriteInPlace(const std::string& target, std::string_view bytes, int flags) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | flags, 0666);
-    if (fd < 0) return {Failure::Create, errno};
-    return WriteAndClose(fd, bytes, false);
-}
-
-} // namespace
-
-FileWriteResult WriteFileReplacing(const std::string& fileName, std::string_view bytes) {
-    const std::string target = ResolveTarget(fileName);
     struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode)) return WriteInPlace(target, bytes, 0);
-
-    std::string temporary = target + ".XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return WriteInPlace(target, bytes, O_CREAT);
-
-    const mode_t umaskValue = umask(0);
-    umask(umaskValue);
-    fchmod(fd, exists ? (existing.st_mode & 07777) : (0666 & ~umaskValue));
-    if (const FileWriteResult written = WriteAndClose(fd, bytes, true); !written) {
-        ::unlink(temporary.c_str());
-        return written;
+    if (fstatat(folder, target.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) return CreateFailure(errno);
+        bool created = false;
+        return WriteThroughTemporary(folder, target.name, nullptr, mode, bytes, created);
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return {Failure::Create, error};
-    }
-    return {};
+    if (S_ISDIR(existing.st_mode)) return CreateFailure(EISDIR);
+    if (!(existing.st_mode & S_IWUSR)) return CreateFailure(EACCES, "The file is read-only");
+    if (!S_ISREG(existing.st_mode)) return WriteDirect(folder, target.name, fileName, false, bytes);
+
+    bool created = false;
+    FileWriteResult result =
+        WriteThroughTemporary(folder, target.name, &existing, mode, bytes, created);
+    if (created) return result;
+    return WriteInPlace(folder, target.name, mode, bytes, result.error);
 }
 
 } // namespace vintrel

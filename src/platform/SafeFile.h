@@ -2,23 +2,55 @@
 // Writing a whole file so that a failure never destroys the file that was there: the new
 // bytes go to a temporary file beside it, which replaces it only once complete.
 
+#include <csignal>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace vintrel {
 
 struct FileWriteResult {
     enum class Failure { None, Create, Write };
     Failure failure = Failure::None;
-    int error = 0; // errno of the failure
+    int error = 0;      // errno of the failure
+    std::string reason; // our own words for it, where the system's text would not say enough
 
     explicit operator bool() const { return failure == Failure::None; }
+    // The reason, or the system's text for the error.
+    std::string text() const;
 };
 
-// A symbolic link is followed, so the file it names is replaced and the link kept. An
-// existing target that is not a regular file (a device, a FIFO) is written directly; where
-// no temporary file can be made beside the target, the target is written in place. The
-// replaced file keeps its permissions; a new one gets 0666 less the umask.
-FileWriteResult WriteFileReplacing(const std::string& fileName, std::string_view bytes);
+// Replaces the file's content with `bytes`, or leaves it byte for byte as it was.
+// - A symbolic link is followed only where open() would follow it with protected symlinks:
+//   a link of another user in a sticky folder that everyone may write is refused. A dangling
+//   link creates the file it names, as open(O_CREAT) would.
+// - A read-only file (its owner may not write) is refused.
+// - A device or FIFO is written directly; a FIFO that nobody reads is an error, not a wait.
+// - Where no temporary file can be made beside a file, it is rewritten in place, but only
+//   after the space for the new content has been reserved.
+// - SIGPIPE and SIGXFSZ are held while writing: they become write errors.
+// `mode`: the permissions of the file written; by default a replaced file keeps its own and
+// a new one gets 0666 less the umask.
+FileWriteResult WriteFileReplacing(const std::string& fileName, std::string_view bytes,
+                                   std::optional<mode_t> mode = std::nullopt);
+
+// Holds SIGPIPE and SIGXFSZ for the calling thread while it lives, so that a write to a pipe
+// without a reader or past the file-size limit fails with EPIPE or EFBIG instead of ending
+// the process; a signal that such a write raised is taken back before the mask returns.
+class WriteSignalsHeld {
+  public:
+    WriteSignalsHeld();
+    ~WriteSignalsHeld();
+    WriteSignalsHeld(const WriteSignalsHeld&) = delete;
+    WriteSignalsHeld& operator=(const WriteSignalsHeld&) = delete;
+
+  private:
+    sigset_t previous_;
+};
+
+// Writes all bytes (retrying short writes and EINTR); false with errno set when it cannot.
+// A write that makes no progress counts as ENOSPC.
+bool WriteAll(int fd, std::string_view bytes);
 
 } // namespace vintrel

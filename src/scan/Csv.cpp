@@ -5,7 +5,6 @@
 #include "Utf8.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vintrel {
 
@@ -18,8 +17,8 @@ bool NeedsQuotes(std::string_view field) {
     });
 }
 
-std::string CannotCreate(const std::string& fileName, int error) {
-    return "Cannot create file \"" + DisplayText(fileName) + "\". " + std::strerror(error);
+std::string CannotCreate(const std::string& fileName, const FileWriteResult& result) {
+    return "Cannot create file \"" + DisplayText(fileName) + "\". " + result.text();
 }
 
 } // namespace
@@ -79,7 +78,7 @@ void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& f
 void SaveLineTextToFile(std::string_view lineText, const std::string& fileName) {
     const FileWriteResult result = WriteFileReplacing(fileName, CsvFileBytes(lineText));
     if (result.failure == FileWriteResult::Failure::Create) {
-        throw UserError(CannotCreate(fileName, result.error));
+        throw UserError(CannotCreate(fileName, result));
     }
     if (result.failure == FileWriteResult::Failure::Write) throw UserError("Stream write error");
 }

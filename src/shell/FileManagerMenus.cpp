@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -28,17 +29,13 @@ void MakeFolders(const std::string& folder) {
     }
 }
 
-// A file of another program's: it keeps the permissions it has (a new one gets the umask's).
-constexpr mode_t kKeepMode = 0;
-
-// Empty when written, else why not.
-std::string WriteMenuFile(const std::string& path, const std::string& text, mode_t mode) {
+// Empty when written, else why not. Without a mode, a file of another program's keeps the
+// permissions it has (a new one gets the umask's).
+std::string WriteMenuFile(const std::string& path, const std::string& text,
+                          std::optional<mode_t> mode = std::nullopt) {
     MakeFolders(FolderOf(path));
-    if (const FileWriteResult result = WriteFileReplacing(path, text); !result) {
-        return DisplayText(path) + ": " + std::strerror(result.error);
-    }
-    if (mode != kKeepMode && ::chmod(path.c_str(), mode) != 0) {
-        return DisplayText(path) + ": " + std::strerror(errno);
+    if (const FileWriteResult result = WriteFileReplacing(path, text, mode); !result) {
+        return DisplayText(path) + ": " + result.text();
     }
     return {};
 }
@@ -235,8 +232,7 @@ void WriteFileManagerMenus(const VerbSettings& settings, bool skin) {
     std::string xml;
     const bool thunarFile = ReadText(files.thunar, xml);
     if (thunarFile || settings.thunarInstalled) {
-        note(WriteMenuFile(files.thunar, ThunarWithAction(xml, ThunarAction(settings, skin)),
-                           kKeepMode));
+        note(WriteMenuFile(files.thunar, ThunarWithAction(xml, ThunarAction(settings, skin))));
     }
     RaiseIfAny(failures,
                "The verb is registered, but these file-manager menus could not be written:");
@@ -253,7 +249,7 @@ void RemoveFileManagerMenus(const VerbSettings& settings) {
     if (ReadText(files.thunar, xml)) {
         const std::string without = ThunarWithoutAction(xml);
         if (without != xml) {
-            if (std::string failure = WriteMenuFile(files.thunar, without, kKeepMode);
+            if (std::string failure = WriteMenuFile(files.thunar, without);
                 !failure.empty()) {
                 failures.push_back(failure);
             }
