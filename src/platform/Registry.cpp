@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,20 +51,15 @@ Registry::Registry(std::string hiveFile, Access access)
         while (flock(lockFd_, access_ == Access::Read ? LOCK_SH : LOCK_EX) != 0 && errno == EINTR) {
         }
     }
-    std::ifstream in(file_, std::ios::binary);
-    if (!in) {
-        const int error = errno;
-        if (error != ENOENT) {
-            releaseLock();
-            throw RegistryError("The registry file \"" + file_ +
-                                "\" cannot be read: " + std::strerror(error));
-        }
-        return;
+    std::string text;
+    if (const int error = ReadWholeFile(file_, text); error != 0) {
+        if (error == ENOENT) return;
+        releaseLock();
+        throw RegistryError("The registry file \"" + file_ +
+                            "\" cannot be read: " + std::strerror(error));
     }
-    std::ostringstream text;
-    text << in.rdbuf();
     try {
-        hive_ = RegistryHive::Parse(text.str(), file_);
+        hive_ = RegistryHive::Parse(std::move(text), file_);
     } catch (...) {
         releaseLock();
         throw;
@@ -82,9 +75,12 @@ void Registry::releaseLock() {
     lockFd_ = -1;
 }
 
-bool Registry::store() {
-    return access_ == Access::ReadWrite &&
-           static_cast<bool>(WriteFileReplacing(file_, hive_.serialize()));
+FileWriteResult Registry::commit() {
+    if (!changed_) return {};
+    if (access_ != Access::ReadWrite) return {FileWriteResult::Failure::Create, EBADF, {}};
+    FileWriteResult result = WriteFileReplacing(file_, hive_.serialize());
+    if (result) changed_ = false;
+    return result;
 }
 
 std::optional<RegKey> Registry::openKey(const std::string& path) const {
@@ -94,18 +90,16 @@ std::optional<RegKey> Registry::openKey(const std::string& path) const {
 
 std::optional<RegKey> Registry::createKey(const std::string& path) {
     if (access_ != Access::ReadWrite) return std::nullopt;
-    if (hive_.create(path)) store();
+    if (hive_.create(path)) changed_ = true;
     return RegKey{path};
 }
 
 void Registry::setDefaultValue(const RegKey& key, const std::string& value) {
-    RegistryHive before = hive_;
+    if (access_ != Access::ReadWrite) throw RegistryError("Failed to set data for ''");
     hive_.create(key.path);
+    if (hive_.defaultValue(key.path) == value) return;
     hive_.setDefault(key.path, value);
-    if (!store()) {
-        hive_ = std::move(before);
-        throw RegistryError("Failed to set data for ''");
-    }
+    changed_ = true;
 }
 
 RegKeyInfo Registry::queryInfoKey(const RegKey& key) const {
@@ -124,11 +118,9 @@ std::optional<std::string> Registry::enumKey(const RegKey& key, uint32_t index) 
 }
 
 bool Registry::deleteKey(const std::string& path) {
-    RegistryHive before = hive_;
     if (access_ != Access::ReadWrite || !hive_.remove(path)) return false;
-    if (store()) return true;
-    hive_ = std::move(before);
-    return false;
+    changed_ = true;
+    return true;
 }
 
 } // namespace vintrel

@@ -16,6 +16,12 @@ std::string Folded(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t pos = 0; pos < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte < 0x80) { // the common case, without decoding
+            out += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte);
+            ++pos;
+            continue;
+        }
         const char32_t c = FoldCase(NextCodePoint(text, pos));
         if (c >= kRawByteBase) {
             out += static_cast<char>(c - kRawByteBase);
@@ -48,6 +54,10 @@ std::string Join(const std::vector<std::string>& parts, size_t count) {
 
 // The path with empty components and surrounding separators dropped.
 std::string Normalized(std::string_view path) {
+    if (!path.empty() && path.front() != '\\' && path.back() != '\\' &&
+        path.find("\\\\") == std::string_view::npos) {
+        return std::string(path);
+    }
     const std::vector<std::string> parts = Components(path);
     return Join(parts, parts.size());
 }
@@ -95,9 +105,14 @@ bool IsValueLine(std::string_view line) {
 
 } // namespace
 
-RegistryHive RegistryHive::Parse(std::string_view text, const std::string& fileName) {
+RegistryHive RegistryHive::Parse(std::string fileText, const std::string& fileName) {
     RegistryHive hive;
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.remove_prefix(3);
+    hive.fileText_ = std::make_shared<const std::string>(std::move(fileText));
+    std::string_view text = *hive.fileText_;
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) {
+        hive.byteOrderMark_ = true;
+        text.remove_prefix(3);
+    }
     if (text.empty()) return hive;
 
     const auto fail = [&](size_t lineNumber, const std::string& why) {
@@ -105,39 +120,44 @@ RegistryHive RegistryHive::Parse(std::string_view text, const std::string& fileN
                             "\" cannot be read at line " + std::to_string(lineNumber) + ": " + why +
                             ". It was left unchanged.");
     };
-    std::vector<std::string> lines;
+    bool continued = false;
+    size_t lineNumber = 0;
     for (size_t start = 0; start < text.size();) {
         size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string line(text.substr(start, end - start));
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
+        Line line;
+        if (end == std::string_view::npos) {
+            end = text.size();
+            // Kept in memory with an end, so that lines can follow it; taken off when written.
+            hive.endsWithoutLineEnd_ = true;
+            line.end = hive.newLineEnd_;
+        } else {
+            line.end = end > start && text[end - 1] == '\r' ? "\r\n" : "\n";
+        }
+        line.text = text.substr(start, end - start - (line.end.size() == 2 ? 1 : 0));
         start = end + 1;
-    }
-    std::string_view version = lines[0];
-    while (!version.empty() && version.back() == ' ') version.remove_suffix(1);
-    if (version != kVersionLine)
-        fail(1, "it does not begin with \"" + std::string(kVersionLine) + "\"");
-
-    bool continued = false;
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        std::vector<std::string>& block =
-            hive.sections_.empty() ? hive.preamble_ : hive.sections_.back().body;
+        if (++lineNumber == 1) {
+            std::string_view version = line.text;
+            while (!version.empty() && version.back() == ' ') version.remove_suffix(1);
+            if (version != kVersionLine)
+                fail(1, "it does not begin with \"" + std::string(kVersionLine) + "\"");
+            if (!hive.endsWithoutLineEnd_) hive.newLineEnd_ = line.end;
+            hive.version_ = line;
+            continue;
+        }
+        std::vector<Line>& block = hive.lastBlock();
         if (continued) {
-            continued = !line.empty() && line.back() == '\\';
+            continued = !line.text.empty() && line.text.back() == '\\';
             block.push_back(line);
             continue;
         }
-        std::string_view trimmed = line;
+        std::string_view trimmed = line.text;
         while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t'))
             trimmed.remove_prefix(1);
         if (trimmed.empty() || trimmed.front() == ';') {
             block.push_back(line);
         } else if (trimmed.front() == '[') {
-            if (trimmed.back() != ']') fail(i + 1, "a key name without its closing \"]\"");
-            Section section;
-            section.header = line;
+            if (trimmed.back() != ']') fail(lineNumber, "a key name without its closing \"]\"");
+            Section& section = hive.sections_.emplace_back();
             const std::string_view name = trimmed.substr(1, trimmed.size() - 2);
             if (name.rfind(kUserRoot, 0) == 0 &&
                 (name.size() == kUserRoot.size() || name[kUserRoot.size()] == '\\')) {
@@ -145,32 +165,50 @@ RegistryHive RegistryHive::Parse(std::string_view text, const std::string& fileN
                 section.path = Normalized(name.substr(kUserRoot.size()));
                 section.foldedPath = Folded(section.path);
             }
-            hive.sections_.push_back(std::move(section));
+            section.header = line;
         } else if (IsValueLine(trimmed)) {
-            if (hive.sections_.empty()) fail(i + 1, "a value outside any key");
+            if (hive.sections_.empty()) fail(lineNumber, "a value outside any key");
             if (trimmed.rfind("@=\"", 0) == 0 && !ReadQuoted(trimmed.substr(2))) {
-                fail(i + 1, "a default value that is not a complete quoted text");
+                fail(lineNumber, "a default value that is not a complete quoted text");
             }
             continued = trimmed.back() == '\\';
             block.push_back(line);
         } else {
-            fail(i + 1, "\"" + DisplayText(line.substr(0, 60)) + "\" is neither a key nor a value");
+            fail(lineNumber, "\"" + DisplayText(line.text.substr(0, 60)) +
+                                 "\" is neither a key nor a value");
         }
     }
-    // A file that ends with a line break leaves one empty line behind: not part of the text.
-    auto& last = hive.sections_.empty() ? hive.preamble_ : hive.sections_.back().body;
-    if (!last.empty() && last.back().empty() && text.back() == '\n') last.pop_back();
     return hive;
 }
 
+std::string_view RegistryHive::keep(std::string text) {
+    return addedTexts_->emplace_back(std::move(text));
+}
+
 std::string RegistryHive::serialize() const {
-    std::string text(kVersionLine);
-    text += '\n';
-    for (const std::string& line : preamble_) text += line + '\n';
+    size_t size = 3 + version_.text.size() + 2;
+    for (const Line& line : preamble_) size += line.text.size() + line.end.size();
     for (const Section& section : sections_) {
-        text += section.header + '\n';
-        for (const std::string& line : section.body) text += line + '\n';
+        size += section.header.text.size() + 2;
+        for (const Line& line : section.body) size += line.text.size() + line.end.size();
     }
+    std::string text;
+    text.reserve(size);
+    size_t lastEnd = 0;
+    const auto put = [&](const Line& line) {
+        text += line.text;
+        text += line.end;
+        lastEnd = line.end.size();
+    };
+    if (byteOrderMark_) text += "\xEF\xBB\xBF";
+    put(version_);
+    for (const Line& line : preamble_) put(line);
+    for (const Section& section : sections_) {
+        for (const Line& line : section.separator) put(line);
+        put(section.header);
+        for (const Line& line : section.body) put(line);
+    }
+    if (endsWithoutLineEnd_) text.resize(text.size() - lastEnd);
     return text;
 }
 
@@ -186,56 +224,67 @@ RegistryHive::Section* RegistryHive::ownSection(std::string_view path) {
     return const_cast<Section*>(std::as_const(*this).ownSection(path));
 }
 
+namespace {
+
+// Whether the folded path is `prefix` or lies below it.
+bool IsAtOrBelow(std::string_view foldedPath, std::string_view prefix) {
+    return foldedPath.size() >= prefix.size() && foldedPath.compare(0, prefix.size(), prefix) == 0 &&
+           (foldedPath.size() == prefix.size() || prefix.empty() ||
+            foldedPath[prefix.size()] == '\\');
+}
+
+} // namespace
+
 bool RegistryHive::exists(std::string_view path) const {
     const std::string folded = Folded(Normalized(path));
     if (folded.empty()) return true; // HKEY_CURRENT_USER itself
-    for (const Section& section : sections_) {
-        if (!section.isUserKey) continue;
-        if (section.foldedPath == folded || (section.foldedPath.size() > folded.size() &&
-                                             section.foldedPath.rfind(folded + "\\", 0) == 0)) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(sections_.begin(), sections_.end(), [&](const Section& section) {
+        return section.isUserKey && IsAtOrBelow(section.foldedPath, folded);
+    });
 }
 
-std::string RegistryHive::storedCasePrefix(const std::vector<std::string>& components,
-                                           size_t count) const {
-    // The letter case of existing keys is kept; only new names take the case given.
-    std::vector<std::string> stored(components.begin(), components.begin() + count);
+RegistryHive::Placement RegistryHive::placementOf(const std::vector<std::string>& parts) const {
+    // The letter case of existing keys is kept, as the first key of each name has it; only
+    // new names take the case given.
+    Placement placement{0, false, parts};
+    const size_t count = parts.size();
+    std::vector<std::string> foldedPrefixes(count + 1);
+    for (size_t k = 1; k <= count; ++k) foldedPrefixes[k] = Folded(Join(parts, k));
     for (const Section& section : sections_) {
         if (!section.isUserKey) continue;
-        const std::vector<std::string> parts = Components(section.path);
-        size_t same = 0;
-        while (same < count && same < parts.size() &&
-               Folded(parts[same]) == Folded(components[same]))
-            ++same;
-        for (size_t i = 0; i < same; ++i) stored[i] = parts[i];
-        if (same == count) break;
+        size_t same = count;
+        while (same > placement.existing && !IsAtOrBelow(section.foldedPath, foldedPrefixes[same]))
+            --same;
+        if (same == count && section.foldedPath == foldedPrefixes[count]) placement.ownSection = true;
+        if (same == placement.existing) continue;
+        const std::vector<std::string> stored = Components(section.path);
+        for (size_t i = placement.existing; i < same; ++i) placement.storedCase[i] = stored[i];
+        placement.existing = same;
     }
-    return Join(stored, count);
+    return placement;
 }
 
-std::vector<std::string>& RegistryHive::lastBlock() {
+std::vector<RegistryHive::Line>& RegistryHive::lastBlock() {
     return sections_.empty() ? preamble_ : sections_.back().body;
 }
 
 bool RegistryHive::create(std::string_view path) {
     const std::vector<std::string> parts = Components(path);
+    const Placement placement = placementOf(parts);
     bool added = false;
     for (size_t count = 1; count <= parts.size(); ++count) {
-        const std::string prefix = Join(parts, count);
-        const bool needed = count == parts.size() ? ownSection(prefix) == nullptr : !exists(prefix);
+        // A parent exists while any key lies below it; the key itself needs its own section.
+        const bool needed = count == parts.size() ? !placement.ownSection : count > placement.existing;
         if (!needed) continue;
         added = true;
-        const std::string stored = storedCasePrefix(parts, count);
-        std::vector<std::string>& before = lastBlock();
-        if (!(sections_.empty() && preamble_.empty()) &&
-            (before.empty() || !before.back().empty())) {
-            before.emplace_back();
-        }
+        const std::string stored = Join(placement.storedCase, count);
+        const std::vector<Line>& before = lastBlock();
         Section section;
-        section.header = "[" + std::string(kUserRoot) + "\\" + stored + "]";
+        if (!(sections_.empty() && preamble_.empty()) &&
+            (before.empty() || !before.back().text.empty())) {
+            section.separator.push_back(newLine(""));
+        }
+        section.header = newLine("[" + std::string(kUserRoot) + "\\" + stored + "]");
         section.path = stored;
         section.foldedPath = Folded(stored);
         section.isUserKey = true;
@@ -247,27 +296,29 @@ bool RegistryHive::create(std::string_view path) {
 void RegistryHive::setDefault(std::string_view path, std::string_view value) {
     Section* section = ownSection(path);
     if (!section) throw RegistryError("No such key: " + std::string(path));
-    std::vector<std::string>& body = section->body;
+    std::vector<Line>& body = section->body;
     const auto old = std::find_if(body.begin(), body.end(),
-                                  [](const std::string& line) { return line.rfind("@=", 0) == 0; });
+                                  [](const Line& line) { return line.text.rfind("@=", 0) == 0; });
     if (old != body.end()) {
         auto end = std::next(old);
-        bool continued = !old->empty() && old->back() == '\\';
-        while (continued && end != body.end()) continued = !end->empty() && (end++)->back() == '\\';
+        bool continued = !old->text.empty() && old->text.back() == '\\';
+        while (continued && end != body.end())
+            continued = !end->text.empty() && (end++)->text.back() == '\\';
+        Line replacement{keep(DefaultValueLine(value)), std::prev(end)->end};
         const auto at = body.erase(old, end);
-        body.insert(at, DefaultValueLine(value));
+        body.insert(at, std::move(replacement));
         return;
     }
     auto at = body.end();
-    while (at != body.begin() && std::prev(at)->empty()) --at;
-    body.insert(at, DefaultValueLine(value));
+    while (at != body.begin() && std::prev(at)->text.empty()) --at;
+    body.insert(at, newLine(DefaultValueLine(value)));
 }
 
 std::optional<std::string> RegistryHive::defaultValue(std::string_view path) const {
     const Section* section = ownSection(path);
     if (!section) return std::nullopt;
-    for (const std::string& line : section->body) {
-        if (line.rfind("@=", 0) == 0) return ReadQuoted(std::string_view(line).substr(2));
+    for (const Line& line : section->body) {
+        if (line.text.rfind("@=", 0) == 0) return ReadQuoted(std::string_view(line.text).substr(2));
     }
     return std::nullopt;
 }

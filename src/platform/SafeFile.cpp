@@ -343,6 +343,23 @@ WriteSignalsHeld::~WriteSignalsHeld() {
     pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
+int ReadWholeFile(const std::string& fileName, std::string& text) {
+    const Descriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file) return errno;
+    text.clear();
+    struct stat st {};
+    if (fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode))
+        text.reserve(static_cast<size_t>(st.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return errno;
+        if (got == 0) return 0;
+        text.append(buffer, static_cast<size_t>(got));
+    }
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
     const WriteSignalsHeld held;
     while (!bytes.empty()) {

@@ -49,6 +49,9 @@ class WriteSignalsHeld {
     sigset_t previous_;
 };
 
+// Reads a whole file into `text`: 0, or the errno of the failure.
+int ReadWholeFile(const std::string& fileName, std::string& text);
+
 // Writes all bytes (retrying short writes and EINTR); false with errno set when it cannot.
 // A write that makes no progress counts as ENOSPC.
 bool WriteAll(int fd, std::string_view bytes);

@@ -2,6 +2,7 @@
 
 #include "FileManagerMenus.h"
 #include "Registry.h"
+#include "Utf8.h"
 
 #include <climits>
 #include <cstdlib>
@@ -89,31 +90,31 @@ bool IsContextMenuRegistered(const VerbSettings& settings) {
 }
 
 bool ToggleContextMenu(bool skin, const VerbSettings& settings) {
-    bool registered = false;
-    {
-        Registry registry(settings.hiveFile, Registry::Access::ReadWrite);
-        if (registry.openKey(kDirectoryVerbKey)) {
-            DeleteTree(registry, kDirectoryVerbKey);
-            if (registry.openKey(kDriveVerbKey)) DeleteTree(registry, kDriveVerbKey);
-            if (registry.openKey(kAllFilesVerbKey)) DeleteTree(registry, kAllFilesVerbKey);
-        } else {
-            const std::string command = VerbCommandLine(settings.executable, skin);
-            for (const char* verb : {kDirectoryVerbKey, kDriveVerbKey, kAllFilesVerbKey}) {
-                if (const auto key = registry.createKey(verb))
-                    registry.setDefaultValue(*key, kVerbMenuText);
-                const std::string commandKey = std::string(verb) + "\\command";
-                if (const auto key = registry.createKey(commandKey))
-                    registry.setDefaultValue(*key, command);
-            }
-            registered = true;
+    Registry registry(settings.hiveFile, Registry::Access::ReadWrite);
+    const bool registering = !registry.openKey(kDirectoryVerbKey);
+    const FileManagerMenuUpdate menus(settings, registering, skin); // nothing is changed yet
+    if (registering) {
+        const std::string command = VerbCommandLine(settings.executable, skin);
+        for (const char* verb : {kDirectoryVerbKey, kDriveVerbKey, kAllFilesVerbKey}) {
+            if (const auto key = registry.createKey(verb))
+                registry.setDefaultValue(*key, kVerbMenuText);
+            if (const auto key = registry.createKey(std::string(verb) + "\\command"))
+                registry.setDefaultValue(*key, command);
         }
-    }
-    if (registered) {
-        WriteFileManagerMenus(settings, skin);
     } else {
-        RemoveFileManagerMenus(settings);
+        DeleteTree(registry, kDirectoryVerbKey);
+        if (registry.openKey(kDriveVerbKey)) DeleteTree(registry, kDriveVerbKey);
+        if (registry.openKey(kAllFilesVerbKey)) DeleteTree(registry, kAllFilesVerbKey);
     }
-    return registered;
+    // One write for the whole toggle.
+    if (const FileWriteResult written = registry.commit(); !written) {
+        if (registering) throw RegistryError("Failed to set data for ''");
+        throw RegistryError("The verb could not be removed: the registry file \"" +
+                            DisplayText(settings.hiveFile) + "\" cannot be written (" +
+                            written.text() + ")");
+    }
+    menus.apply();
+    return registering;
 }
 
 } // namespace vintrel

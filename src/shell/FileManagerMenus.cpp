@@ -6,9 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
+#include <QString>
+#include <QXmlStreamReader>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,13 +45,78 @@ std::string RemoveMenuFile(const std::string& path) {
     return DisplayText(path) + ": " + std::strerror(errno);
 }
 
-bool ReadText(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream out;
-    out << in.rdbuf();
-    text = out.str();
+// False when the file is not there; raises with the reason when it is there but cannot be
+// read.
+bool ReadExisting(const std::string& path, std::string& text) {
+    const int error = ReadWholeFile(path, text);
+    if (error == ENOENT) return false;
+    if (error != 0) throw std::runtime_error(std::strerror(error));
     return true;
+}
+
+// Where uca.xml's elements stand, in UTF-16 positions of its text.
+struct ThunarLayout {
+    qsizetype rootStart = -1, rootOpenEnd = -1, rootCloseStart = -1, rootEnd = -1;
+    std::vector<std::pair<qsizetype, qsizetype>> ours; // our actions, [start, end)
+};
+
+// The start of the tag that ends just before `end`: no "<" can stand inside a tag.
+qsizetype TagStart(const QString& text, qsizetype end) {
+    return text.lastIndexOf(u'<', end - 1);
+}
+
+// Raises with the reader's reason when the text is not a well-formed <actions> document.
+ThunarLayout ReadThunarLayout(const QString& text) {
+    ThunarLayout layout;
+    QXmlStreamReader reader(text);
+    int depth = 0;
+    qsizetype actionStart = -1;
+    QString id;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        const qsizetype offset = reader.characterOffset();
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (depth == 1) {
+                if (reader.name() != QLatin1String("actions"))
+                    throw std::runtime_error("its root element is not <actions>");
+                layout.rootStart = TagStart(text, offset);
+                layout.rootOpenEnd = offset;
+            } else if (depth == 2 && reader.name() == QLatin1String("action")) {
+                actionStart = TagStart(text, offset);
+                id.clear();
+            } else if (depth == 3 && actionStart >= 0 && reader.name() == QLatin1String("unique-id")) {
+                id = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+                --depth; // the text was read up to its end tag
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (depth == 2 && actionStart >= 0) {
+                if (id == QLatin1String(kThunarActionId)) layout.ours.emplace_back(actionStart, offset);
+                actionStart = -1;
+            } else if (depth == 1) {
+                layout.rootCloseStart = offset == layout.rootOpenEnd ? -1 : TagStart(text, offset);
+                layout.rootEnd = offset;
+            }
+            --depth;
+        }
+    }
+    if (reader.hasError()) {
+        throw std::runtime_error(QStringLiteral("line %1: %2")
+                                     .arg(reader.lineNumber())
+                                     .arg(reader.errorString())
+                                     .toStdString());
+    }
+    if (layout.rootStart < 0) throw std::runtime_error("it holds no <actions> element");
+    return layout;
+}
+
+QString DecodedThunar(const std::string& xml) {
+    if (!IsValidUtf8(xml)) throw std::runtime_error("it is not UTF-8 text");
+    return QString::fromUtf8(xml.data(), static_cast<qsizetype>(xml.size()));
+}
+
+bool IsBlank(const std::string& text) {
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
 // Backslashes and control characters escaped as a desktop file's string values need.
@@ -142,13 +207,6 @@ std::string ThunarAction(const VerbSettings& settings, bool skin) {
            "</action>\n";
 }
 
-void RaiseIfAny(const std::vector<std::string>& failures, const char* what) {
-    if (failures.empty()) return;
-    std::string message = what;
-    for (const std::string& failure : failures) message += "\n" + failure;
-    throw std::runtime_error(message);
-}
-
 } // namespace
 
 FileManagerMenuFiles::FileManagerMenuFiles(const VerbSettings& settings)
@@ -200,62 +258,73 @@ std::string XmlEscaped(const std::string& text) {
 }
 
 std::string ThunarWithoutAction(const std::string& xml) {
-    const size_t id = xml.find("<unique-id>" + std::string(kThunarActionId) + "</unique-id>");
-    if (id == std::string::npos) return xml;
-    size_t start = xml.rfind("<action>", id);
-    const size_t close = xml.find("</action>", id);
-    if (start == std::string::npos || close == std::string::npos) return xml;
-    size_t end = close + std::strlen("</action>");
-    while (start > 0 && (xml[start - 1] == ' ' || xml[start - 1] == '\t')) --start;
-    if (end < xml.size() && xml[end] == '\n') ++end;
-    return xml.substr(0, start) + xml.substr(end);
+    if (IsBlank(xml)) return xml;
+    QString text = DecodedThunar(xml);
+    const ThunarLayout layout = ReadThunarLayout(text);
+    for (auto range = layout.ours.rbegin(); range != layout.ours.rend(); ++range) {
+        auto [start, end] = *range;
+        while (start > 0 && (text[start - 1] == u' ' || text[start - 1] == u'\t')) --start;
+        if (end < text.size() && text[end] == u'\n') ++end;
+        text.remove(start, end - start);
+    }
+    return text.toStdString();
 }
 
 std::string ThunarWithAction(const std::string& xml, const std::string& action) {
-    std::string without = ThunarWithoutAction(xml);
-    const size_t close = without.rfind("</actions>");
-    if (close == std::string::npos) {
+    if (IsBlank(xml))
         return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n" + action + "</actions>\n";
+    QString text = QString::fromStdString(ThunarWithoutAction(xml));
+    const ThunarLayout layout = ReadThunarLayout(text);
+    const QString added = QString::fromStdString(action);
+    if (layout.rootCloseStart < 0) {
+        // <actions/>: opened and closed around our action.
+        text.replace(layout.rootStart, layout.rootEnd - layout.rootStart,
+                     QStringLiteral("<actions>\n") + added + QStringLiteral("</actions>"));
+    } else {
+        text.insert(layout.rootCloseStart, added);
     }
-    return without.insert(close, action);
+    return text.toStdString();
 }
 
-void WriteFileManagerMenus(const VerbSettings& settings, bool skin) {
-    const FileManagerMenuFiles files(settings);
+FileManagerMenuUpdate::FileManagerMenuUpdate(const VerbSettings& settings, bool registering,
+                                             bool skin)
+    : settings_(settings), files_(settings), registering_(registering), skin_(skin) {
+    std::string xml;
+    try {
+        const bool exists = ReadExisting(files_.thunar, xml);
+        if (registering && (exists || settings.thunarInstalled)) {
+            thunarText_ = ThunarWithAction(xml, ThunarAction(settings, skin));
+        } else if (!registering && exists) {
+            std::string without = ThunarWithoutAction(xml);
+            if (without != xml) thunarText_ = std::move(without);
+        }
+    } catch (const std::exception& error) {
+        throw std::runtime_error("Thunar's actions file \"" + DisplayText(files_.thunar) +
+                                 "\" cannot be read (" + error.what() +
+                                 "). It was left unchanged, and so was the context menu.");
+    }
+}
+
+void FileManagerMenuUpdate::apply() const {
     std::vector<std::string> failures;
     const auto note = [&](std::string failure) {
         if (!failure.empty()) failures.push_back(std::move(failure));
     };
-    note(WriteMenuFile(files.dolphin, DolphinServiceMenu(settings, skin), 0755));
-    note(WriteMenuFile(files.nautilus, NautilusScript(settings, skin), 0755));
-    note(WriteMenuFile(files.nemo, NemoAction(settings, skin), 0644));
-    std::string xml;
-    const bool thunarFile = ReadText(files.thunar, xml);
-    if (thunarFile || settings.thunarInstalled) {
-        note(WriteMenuFile(files.thunar, ThunarWithAction(xml, ThunarAction(settings, skin))));
+    if (registering_) {
+        note(WriteMenuFile(files_.dolphin, DolphinServiceMenu(settings_, skin_), 0755));
+        note(WriteMenuFile(files_.nautilus, NautilusScript(settings_, skin_), 0755));
+        note(WriteMenuFile(files_.nemo, NemoAction(settings_, skin_), 0644));
+    } else {
+        for (const std::string* path : {&files_.dolphin, &files_.nautilus, &files_.nemo})
+            note(RemoveMenuFile(*path));
     }
-    RaiseIfAny(failures,
-               "The verb is registered, but these file-manager menus could not be written:");
-}
-
-void RemoveFileManagerMenus(const VerbSettings& settings) {
-    const FileManagerMenuFiles files(settings);
-    std::vector<std::string> failures;
-    for (const std::string* path : {&files.dolphin, &files.nautilus, &files.nemo}) {
-        if (std::string failure = RemoveMenuFile(*path); !failure.empty())
-            failures.push_back(failure);
-    }
-    std::string xml;
-    if (ReadText(files.thunar, xml)) {
-        const std::string without = ThunarWithoutAction(xml);
-        if (without != xml) {
-            if (std::string failure = WriteMenuFile(files.thunar, without);
-                !failure.empty()) {
-                failures.push_back(failure);
-            }
-        }
-    }
-    RaiseIfAny(failures, "The verb is removed, but these file-manager menus could not be removed:");
+    if (thunarText_) note(WriteMenuFile(files_.thunar, *thunarText_));
+    if (failures.empty()) return;
+    std::string message =
+        registering_ ? "The verb is registered, but these file-manager menus could not be written:"
+                     : "The verb is removed, but these file-manager menus could not be removed:";
+    for (const std::string& failure : failures) message += "\n" + failure;
+    throw std::runtime_error(message);
 }
 
 } // namespace vintrel

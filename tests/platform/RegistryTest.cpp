@@ -85,7 +85,7 @@ TEST(RegistryHive, DamagedFilesNameTheLine) {
     EXPECT_EQ(error(""), "");
 }
 
-TEST(Registry, OperationsAreStoredAtOnce) {
+TEST(Registry, ChangesAreWrittenOnceByCommit) {
     TempTree tree;
     const std::string file = tree.path("config/vintrel2/registry.reg");
     {
@@ -95,8 +95,13 @@ TEST(Registry, OperationsAreStoredAtOnce) {
         ASSERT_TRUE(key);
         registry.setDefaultValue(*key, "value");
         registry.createKey("a\\b\\d");
-        // On disk already, while the registry is still open.
+        EXPECT_FALSE(vintrel::test::Exists(file)); // nothing written before the commit
+        ASSERT_TRUE(registry.commit());
         EXPECT_EQ(RegistryHive::Parse(ReadFile(file), file).defaultValue("A\\B\\C"), "value");
+    }
+    {
+        Registry registry(file, Registry::Access::ReadWrite);
+        EXPECT_TRUE(registry.deleteKey("a\\b\\d")); // dropped: no commit
     }
     Registry registry(file, Registry::Access::ReadWrite);
     const RegKeyInfo info = registry.queryInfoKey(*registry.openKey("a\\b"));
@@ -106,6 +111,7 @@ TEST(Registry, OperationsAreStoredAtOnce) {
     EXPECT_FALSE(registry.enumKey(*registry.openKey("a\\b"), 2));
     EXPECT_FALSE(registry.deleteKey("a\\b"));
     EXPECT_TRUE(registry.deleteKey("a\\b\\d"));
+    ASSERT_TRUE(registry.commit());
     EXPECT_FALSE(RegistryHive::Parse(ReadFile(file), file).exists("a\\b\\d"));
 }
 
@@ -117,7 +123,7 @@ TEST(Registry, ADamagedHiveIsNeverOverwritten) {
     EXPECT_EQ(ReadFile(tree.path("registry.reg")), damaged);
 }
 
-TEST(Registry, AHiveFolderThatCannotBeWrittenFailsTheValue) {
+TEST(Registry, AHiveFolderThatCannotBeWrittenFailsTheCommit) {
     TempTree tree;
     tree.folder("locked");
     tree.chmod("locked", 0555);
@@ -126,12 +132,42 @@ TEST(Registry, AHiveFolderThatCannotBeWrittenFailsTheValue) {
         Registry registry(file, Registry::Access::ReadWrite);
         const auto key = registry.createKey("a\\b");
         if (!key) return 2;
-        try {
-            registry.setDefaultValue(*key, "x");
-        } catch (const RegistryError& e) {
-            return std::string(e.what()) == "Failed to set data for ''" ? 0 : 3;
-        }
-        return 4;
+        registry.setDefaultValue(*key, "x");
+        const FileWriteResult written = registry.commit();
+        return !written && written.error == EACCES ? 0 : 3;
     });
     EXPECT_EQ(result, 0);
+}
+
+TEST(RegistryHive, ARewriteKeepsEveryByteItDoesNotChange) {
+    const std::string verb = "software\\classes\\directory\\shell\\vintrel";
+    for (const std::string& original : {
+             // CR LF line ends, a byte-order mark, two blank lines at the end
+             std::string("\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n"
+                         "[HKEY_CURRENT_USER\\Software\\A]\r\n@=\"a\"\r\n\r\n\r\n"),
+             // a value ending in a backslash before CR CR LF is no continuation
+             std::string("Windows Registry Editor Version 5.00\r\n\r\n"
+                         "[HKEY_CURRENT_USER\\A]\r\n\"v\"=hex:01,\\\r\r\n"
+                         "[HKEY_CURRENT_USER\\B]\r\n@=\"b\"\r\n"),
+             // no line end after the last line; mixed line ends
+             std::string("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\r\n@=\"a\""),
+             std::string("Windows Registry Editor Version 5.00"),
+         }) {
+        RegistryHive hive = RegistryHive::Parse(original, "x.reg");
+        EXPECT_EQ(hive.serialize(), original);
+        const bool hadB = hive.exists("B");
+        hive.create(verb);
+        hive.setDefault(verb, "Run Vintrel 2");
+        const std::string added = hive.serialize();
+        EXPECT_EQ(RegistryHive::Parse(added, "x.reg").serialize(), added);
+        EXPECT_EQ(RegistryHive::Parse(added, "x.reg").exists("B"), hadB) << added;
+        if (original.find("5.00\r\n") != std::string::npos) {
+            EXPECT_EQ(added.find("vintrel]\n"), std::string::npos) << "the file's own line ends";
+        }
+        for (std::string path = verb; !path.empty() && hive.remove(path);) {
+            path.resize(path.rfind('\\') == std::string::npos ? 0 : path.rfind('\\'));
+            if (hive.exists(path) && !hive.subkeys(path).empty()) break;
+        }
+        EXPECT_EQ(hive.serialize(), original);
+    }
 }

@@ -2,10 +2,12 @@
 #include "FileManagerMenus.h"
 #include "Registry.h"
 #include "TempTree.h"
+#include "Unprivileged.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -192,4 +194,108 @@ TEST_F(Verb, TwoProcessesTogglingAtOnceLeaveAConsistentHive) {
             << verb;
     }
     EXPECT_FALSE(registered); // 50 toggles in all
+}
+
+TEST_F(Verb, ThunarFilesThatCannotBeReadOrParsedAreNeverWrittenAndNothingChanges) {
+    const FileManagerMenuFiles files(settings);
+    for (const std::string& content : {
+             std::string("<?xml version=\"1.0\"?>\n<actions>\n<action><name>Mine</name>\n"),
+             std::string("<actions><action><name>Mine</name></action></actions>\n<extra/>"),
+             std::string("<other/>\n"),
+             std::string("<actions>\xFF</actions>\n"),
+         }) {
+        tree.file("config/Thunar/uca.xml", content);
+        try {
+            ToggleContextMenu(false, settings);
+            ADD_FAILURE() << "no error for " << content;
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what()).find("uca.xml\" cannot be read"), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(ReadFile(files.thunar), content);
+        EXPECT_FALSE(IsContextMenuRegistered(settings));
+        EXPECT_NE(access(files.dolphin.c_str(), F_OK), 0);
+    }
+
+    // A file its owner may not read (mode 0200) stops the removal just as well.
+    tree.file("config/Thunar/uca.xml", "<actions/>\n");
+    ASSERT_TRUE(ToggleContextMenu(false, settings));
+    tree.chmod("config/Thunar/uca.xml", 0200);
+    ASSERT_EQ(std::system(("chown -R 65534:65534 '" + tree.root() + "'").c_str()), 0);
+    EXPECT_EQ(vintrel::test::RunUnprivileged([&] {
+                  try {
+                      ToggleContextMenu(false, settings);
+                  } catch (const std::runtime_error&) {
+                      return IsContextMenuRegistered(settings) ? 0 : 2;
+                  }
+                  return 1;
+              }),
+              0);
+    tree.chmod("config/Thunar/uca.xml", 0600);
+    EXPECT_NE(ReadFile(files.thunar).find(kThunarActionId), std::string::npos);
+}
+
+TEST_F(Verb, ThunarFilesOfAnyWellFormedShapeKeepTheirOwnActions) {
+    const FileManagerMenuFiles files(settings);
+    for (const std::string& foreign : {
+             std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>"
+                         "<name>Ä</name><unique-id>1</unique-id></action>\n</actions >\n"),
+             std::string("<actions/>"),
+             std::string("<!-- mine -->\n<actions\n>\t<action><unique-id>2</unique-id>"
+                         "<command>a &lt; b</command></action></actions>"),
+         }) {
+        tree.file("config/Thunar/uca.xml", foreign);
+        ASSERT_TRUE(ToggleContextMenu(false, settings));
+        const std::string with = ReadFile(files.thunar);
+        EXPECT_NE(with.find("<unique-id>vintrel2-run-verb</unique-id>"), std::string::npos)
+            << with;
+        EXPECT_NO_THROW(ThunarWithoutAction(with)); // still well-formed
+        ASSERT_FALSE(ToggleContextMenu(false, settings));
+        const std::string without = ReadFile(files.thunar);
+        if (foreign != "<actions/>") {
+            EXPECT_EQ(without, foreign);
+        }
+        EXPECT_EQ(without.find("vintrel2"), std::string::npos);
+    }
+}
+
+TEST_F(Verb, AToggleWritesTheHiveOnceAndKeepsItsBytes) {
+    const std::string original = "Windows Registry Editor Version 5.00\r\n\r\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+                                 "\"Blob\"=hex:01,\\\r\r\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Next]\r\n@=\"n\"\r\n\r\n";
+    tree.file("config/vintrel2/registry.reg", original);
+    const int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, tree.path("config/vintrel2").c_str(), IN_MOVED_TO),
+              0);
+    const auto writes = [&] {
+        int count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;) {
+            for (char* at = buffer; at < buffer + got;) {
+                const auto* event = reinterpret_cast<inotify_event*>(at);
+                if (event->len && std::string(event->name) == "registry.reg") ++count;
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return count;
+    };
+    ASSERT_TRUE(ToggleContextMenu(false, settings));
+    EXPECT_EQ(writes(), 1);
+    EXPECT_EQ(value("software\\classes\\Drive\\shell\\vintrel\\command"),
+              "/opt/vintrel/vintrel2 \"%1\"");
+    EXPECT_EQ(value("Software\\Next"), "n"); // not swallowed by the line before
+    EXPECT_EQ(ReadFile(settings.hiveFile).rfind(original, 0), 0u);
+    ASSERT_FALSE(ToggleContextMenu(false, settings));
+    EXPECT_EQ(writes(), 1);
+    // The parent keys stay, as they do in the registry; the rest is as it was, and does
+    // not grow from one toggle to the next.
+    const std::string removed = ReadFile(settings.hiveFile);
+    EXPECT_EQ(removed.rfind(original, 0), 0u);
+    EXPECT_EQ(removed.find("\n\n\r\n"), std::string::npos);
+    ToggleContextMenu(false, settings);
+    ToggleContextMenu(false, settings);
+    EXPECT_EQ(ReadFile(settings.hiveFile), removed);
+    close(watch);
 }
