@@ -84,23 +84,32 @@ bool Dialogs::warn(const QString& text) {
     return YesNo(QMessageBox::Warning, QStringLiteral("Warning"), text);
 }
 
-QString Dialogs::askReplace(const QString& target) {
-    const QString text = QStringLiteral("\"%1\" exists already. Replace it?").arg(target);
+QString Dialogs::askReplace(const QString& text, bool offerAll) {
     if (hook()) return hook()({DialogRequest::Kind::Replace, kTitle, text});
-    QMessageBox box(QMessageBox::Question, kTitle, text, QMessageBox::NoButton,
+    return askFourWay(kTitle, text, offerAll);
+}
+
+QString Dialogs::askDeleteForGood(const QString& text) {
+    const QString title = QStringLiteral("Confirm");
+    if (hook()) return hook()({DialogRequest::Kind::DeleteForGood, title, text});
+    return askFourWay(title, text, true);
+}
+
+QString Dialogs::askFourWay(const QString& title, const QString& text, bool offerAll) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton,
                     QApplication::activeWindow());
     const QString answers[] = {QStringLiteral("Yes"), QStringLiteral("Yes to all"),
                                QStringLiteral("No"), QStringLiteral("Cancel")};
-    QPushButton* buttons[4];
+    QPushButton* buttons[4] = {};
     buttons[0] = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
-    buttons[1] = box.addButton(QStringLiteral("Yes to &all"), QMessageBox::YesRole);
+    if (offerAll) buttons[1] = box.addButton(QStringLiteral("Yes to &all"), QMessageBox::YesRole);
     buttons[2] = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
     buttons[3] = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(buttons[2]);
     box.setEscapeButton(buttons[3]);
     Centred(box);
     for (int i = 0; i < 4; ++i) {
-        if (box.clickedButton() == buttons[i]) return answers[i];
+        if (buttons[i] && box.clickedButton() == buttons[i]) return answers[i];
     }
     return answers[3];
 }

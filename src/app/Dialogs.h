@@ -12,7 +12,17 @@ class QWidget;
 namespace vintrel {
 
 struct DialogRequest {
-    enum class Kind { Error, Message, Confirm, Warning, Replace, ChooseFolder, SaveFile, Dialog };
+    enum class Kind {
+        Error,
+        Message,
+        Confirm,
+        Warning,
+        Replace,
+        DeleteForGood,
+        ChooseFolder,
+        SaveFile,
+        Dialog
+    };
     Kind kind;
     QString title;
     QString text;
@@ -32,8 +42,12 @@ class Dialogs {
     // "&No", Enter for Yes and Esc for No. True only for Yes.
     static bool confirm(const QString& text);
     static bool warn(const QString& text);
-    // Before a file is replaced: "Yes", "Yes to all", "No" or "Cancel".
-    static QString askReplace(const QString& target);
+    // Before a file is replaced: "Yes", "Yes to all" (only when `offerAll`), "No" or
+    // "Cancel".
+    static QString askReplace(const QString& text, bool offerAll);
+    // Before a file that cannot go to the trash is deleted for good, titled "Confirm":
+    // "Yes", "Yes to all", "No" or "Cancel".
+    static QString askDeleteForGood(const QString& text);
 
     // The folder browser; the chosen folder, or "" when cancelled.
     static QString chooseFolder(QWidget* owner, const QString& title);
@@ -49,6 +63,7 @@ class Dialogs {
 
   private:
     static Hook& hook();
+    static QString askFourWay(const QString& title, const QString& text, bool offerAll);
 };
 
 } // namespace vintrel

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QProgressDialog>
+#include <algorithm>
 
 namespace vintrel {
 
@@ -94,10 +95,19 @@ void TForm1::transferSelected(bool move) {
         progress.setAutoClose(false);
         progress.setAutoReset(false);
         TransferCallbacks callbacks;
-        bool yesToAll = false;
-        callbacks.replace = [&](const std::string& target) {
-            if (yesToAll) return ReplaceAnswer::YesToAll;
-            const QString answer = Dialogs::askReplace(Shown(target));
+        const QString verb = move ? QStringLiteral("moved") : QStringLiteral("copied");
+        callbacks.replace = [&](const ReplaceQuestion& question) {
+            const QString answer =
+                question.earlierSource.empty()
+                    ? Dialogs::askReplace(
+                          QStringLiteral("\"%1\" exists already. Replace it?").arg(Shown(question.target)),
+                          true)
+                    : Dialogs::askReplace(
+                          QStringLiteral("\"%1\" was %2 there a moment ago from \"%3\".\n"
+                                         "Replace it with \"%4\"?")
+                              .arg(Shown(question.target), verb, Shown(question.earlierSource),
+                                   Shown(question.source)),
+                          false);
             if (answer == QLatin1String("Yes")) return ReplaceAnswer::Yes;
             if (answer == QLatin1String("Yes to all")) return ReplaceAnswer::YesToAll;
             if (answer == QLatin1String("No")) return ReplaceAnswer::No;
@@ -114,13 +124,20 @@ void TForm1::transferSelected(bool move) {
         progress.close();
         const QString where =
             move ? QStringLiteral("Files moved to: ") : QStringLiteral("Files copied to: ");
-        if (report.failures.empty() && report.skipped == 0 && !report.cancelled) {
+        if (report.failures.empty() && report.skipped == 0 && report.replacedOwn == 0 &&
+            report.notes.empty() && !report.cancelled) {
             Dialogs::showMessage(where + folder);
             return;
         }
         // Say what did not happen instead of claiming success.
         QString text = where + folder +
                        QStringLiteral("\n%1 of %2 files done").arg(report.done).arg(paths.size());
+        if (report.replacedOwn > 0) {
+            text += QStringLiteral(" (%1 of them replacing a file of the same name %2 there "
+                                   "from another folder)")
+                        .arg(report.replacedOwn)
+                        .arg(verb);
+        }
         if (report.skipped > 0) text += QStringLiteral(", %1 skipped").arg(report.skipped);
         if (!report.failures.empty())
             text += QStringLiteral(", %1 failed").arg(report.failures.size());
@@ -128,6 +145,8 @@ void TForm1::transferSelected(bool move) {
         text += u'.';
         for (const std::string& failure : report.failures)
             text += u'\n' + QString::fromStdString(failure);
+        for (const std::string& note : report.notes)
+            text += u'\n' + QString::fromStdString(note);
         Dialogs::showMessage(text);
     } catch (const std::exception& error) {
         Dialogs::showMessage(QString::fromUtf8(error.what()));
@@ -137,35 +156,53 @@ void TForm1::transferSelected(bool move) {
 void TForm1::DeleteFiles2Click() {
     if (!ListView2->hasSelection()) return;
     if (!Dialogs::confirm(QStringLiteral("Are you sure you want to delete these files?"))) return;
-    std::vector<int> rows = ListView2->selectedRows();
-    std::vector<bool> gone(static_cast<size_t>(ListView2->rows()->rowCount()), false);
-    bool anyGone = false;
     // From the bottom up; a row goes only when its file went.
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        const std::string path(ListView2->rows()->exactFirstCell(*row));
-        try {
-            const TrashResult trashed = MoveToTrash(path);
-            bool deleted = trashed.outcome == TrashResult::Outcome::Trashed;
-            if (trashed.outcome == TrashResult::Outcome::NotSupported) {
-                if (Dialogs::confirm(
-                        QStringLiteral(
-                            "\"%1\" cannot be moved to the trash (%2). Delete it for good?")
-                            .arg(Shown(path), QString::fromStdString(trashed.message)))) {
-                    const std::string failure = DeleteForGood(path);
-                    if (!failure.empty())
-                        throw std::runtime_error(DisplayText(path) + ": " + failure);
-                    deleted = true;
-                }
-            } else if (trashed.outcome == TrashResult::Outcome::Failed) {
-                throw std::runtime_error(trashed.message);
-            }
-            if (deleted) gone[static_cast<size_t>(*row)] = anyGone = true;
-        } catch (const std::exception& error) {
-            Dialogs::showMessage(QString::fromUtf8(error.what()));
-        }
-    }
-    if (anyGone)
+    std::vector<int> rows = ListView2->selectedRows();
+    std::reverse(rows.begin(), rows.end());
+    std::vector<std::string> paths;
+    for (const int row : rows) paths.emplace_back(ListView2->rows()->exactFirstCell(row));
+
+    QProgressDialog progress(QStringLiteral("Deleting files..."), QStringLiteral("Cancel"), 0,
+                             static_cast<int>(paths.size()), this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(700); // shown only when the work takes more than a moment
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    DeleteCallbacks callbacks;
+    callbacks.forGood = [](const std::string& path, const std::string& why) {
+        const QString answer = Dialogs::askDeleteForGood(
+            QStringLiteral("\"%1\" cannot be moved to the trash (%2). Delete it for good?")
+                .arg(Shown(path), QString::fromStdString(why)));
+        if (answer == QLatin1String("Yes")) return DeleteAnswer::Yes;
+        if (answer == QLatin1String("Yes to all")) return DeleteAnswer::YesToAll;
+        if (answer == QLatin1String("No")) return DeleteAnswer::No;
+        return DeleteAnswer::Cancel;
+    };
+    callbacks.progress = [&](size_t done, size_t, const std::string& current) {
+        progress.setLabelText(Shown(current));
+        progress.setValue(static_cast<int>(done));
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    };
+    const DeleteReport report = DeleteFiles(paths, callbacks);
+    progress.close();
+
+    std::vector<bool> gone(static_cast<size_t>(ListView2->rows()->rowCount()), false);
+    const auto deleted = static_cast<int>(std::count(report.gone.begin(), report.gone.end(), true));
+    for (size_t i = 0; i < rows.size(); ++i) gone[static_cast<size_t>(rows[i])] = report.gone[i];
+    if (deleted > 0)
         ListView2->rows()->removeRowsWhere([&](int row) { return gone[static_cast<size_t>(row)]; });
+    if (report.failures.empty() && report.kept == 0 && !report.cancelled) return;
+    // One summary instead of a box per file.
+    QString text = QStringLiteral("%1 of %2 files deleted").arg(deleted).arg(paths.size());
+    if (report.kept > 0) text += QStringLiteral(", %1 kept").arg(report.kept);
+    if (!report.failures.empty())
+        text += QStringLiteral(", %1 failed").arg(report.failures.size());
+    if (report.cancelled) text += QStringLiteral(", cancelled");
+    text += u'.';
+    for (const std::string& failure : report.failures)
+        text += u'\n' + QString::fromStdString(failure);
+    Dialogs::showMessage(text);
 }
 
 void TForm1::OpenfolderinExplorerClick() {

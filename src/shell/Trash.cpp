@@ -1,11 +1,23 @@
 #include "Trash.h"
 
+#include "Utf8.h"
+
 #include <cerrno>
 #include <cstring>
 #include <gio/gio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vintrel {
+
+namespace {
+
+bool IsGone(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+} // namespace
 
 TrashResult MoveToTrash(const std::string& path) {
     GFile* file = g_file_new_for_path(path.c_str()); // the exact bytes
@@ -24,6 +36,49 @@ TrashResult MoveToTrash(const std::string& path) {
 std::string DeleteForGood(const std::string& path) {
     if (::unlink(path.c_str()) == 0) return {};
     return std::strerror(errno);
+}
+
+DeleteReport DeleteFiles(const std::vector<std::string>& paths, const DeleteCallbacks& callbacks) {
+    DeleteReport report;
+    report.gone.assign(paths.size(), false);
+    bool forGoodToAll = false;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string& path = paths[i];
+        if (callbacks.progress && !callbacks.progress(i, paths.size(), path)) {
+            report.cancelled = true;
+            break;
+        }
+        const TrashResult trashed = MoveToTrash(path);
+        if (trashed.outcome == TrashResult::Outcome::Failed) {
+            report.failures.push_back(DisplayText(path) + ": " + trashed.message);
+            continue;
+        }
+        if (trashed.outcome == TrashResult::Outcome::NotSupported) {
+            DeleteAnswer answer = DeleteAnswer::Yes;
+            if (!forGoodToAll) {
+                answer = callbacks.forGood ? callbacks.forGood(path, trashed.message)
+                                           : DeleteAnswer::No;
+            }
+            if (answer == DeleteAnswer::Cancel) {
+                report.cancelled = true;
+                break;
+            }
+            if (answer == DeleteAnswer::No) {
+                ++report.kept;
+                continue;
+            }
+            forGoodToAll = forGoodToAll || answer == DeleteAnswer::YesToAll;
+            if (const std::string failure = DeleteForGood(path); !failure.empty()) {
+                report.failures.push_back(DisplayText(path) + ": " + failure);
+                continue;
+            }
+        }
+        report.gone[i] = IsGone(path);
+        if (!report.gone[i])
+            report.failures.push_back(DisplayText(path) + ": the file is still there");
+    }
+    if (callbacks.progress && !report.cancelled) callbacks.progress(paths.size(), paths.size(), {});
+    return report;
 }
 
 } // namespace vintrel

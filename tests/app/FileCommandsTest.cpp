@@ -176,6 +176,26 @@ TEST_F(Commands, CopyAndMoveIntoAFolderWithQuestionsAndAnHonestMessage) {
     EXPECT_EQ(asked.size(), before + 1);
 }
 
+TEST_F(Commands, TwoFilesOfOneNameAreNeverCoveredByYesToAll) {
+    tree.file("sub2/d.txt", "other d");
+    form->ListView2->rows()->appendRow({tree.path("sub2/d.txt"), "", "", "0 KB", ""});
+    form->ListView2->rows()->commitRows();
+    target.file("a.txt", "old");
+    select({"a.txt", "Sub/d.txt", "sub2/d.txt"});
+    answers = {QString::fromStdString(target.root()), "Yes to all", "No"};
+    asked.clear();
+    form->Copyto1->trigger();
+    ASSERT_EQ(asked.size(), 4u);
+    EXPECT_EQ(asked[2].kind, DialogRequest::Kind::Replace);
+    EXPECT_EQ(asked[2].text, "\"" + QString::fromStdString(target.path("d.txt")) +
+                                 "\" was copied there a moment ago from \"" +
+                                 QString::fromStdString(tree.path("Sub/d.txt")) +
+                                 "\".\nReplace it with \"" +
+                                 QString::fromStdString(tree.path("sub2/d.txt")) + "\"?");
+    EXPECT_EQ(ReadFile(target.path("d.txt")), "d");
+    EXPECT_TRUE(asked[3].text.contains("2 of 3 files done, 1 skipped."));
+}
+
 TEST_F(Commands, DeleteGoesToTheTrashOnlyWhenConfirmed) {
     select({"a.txt", "c.doc"});
     form->FileCount->setText("7/6");
@@ -196,22 +216,50 @@ TEST_F(Commands, DeleteGoesToTheTrashOnlyWhenConfirmed) {
     EXPECT_EQ(form->FileCount->text(), "7/6"); // left as it was
 }
 
-TEST_F(Commands, AFileThatCannotBeTrashedIsDeletedForGoodOnlyOnYes) {
-    const std::string path = "/dev/shm/vintrel-cmd-" + std::to_string(getpid());
-    std::ofstream(path) << "x";
-    form->ListView2->rows()->appendRow({path, "", "", "0 KB", ""});
-    form->ListView2->rows()->commitRows();
-    form->ListView2->selectRow(form->ListView2->rows()->rowCount() - 1);
-    answers = {"Yes", "No"};
+TEST_F(Commands, FilesThatCannotBeTrashedAreAskedAboutOnceForAllAndSummedUp) {
+    // tmpfs has no trash folder: each file there needs a question before it goes for good.
+    char folder[] = "/dev/shm/vintrel-cmd-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const auto addRows = [&](int count) {
+        form->ListView2->clearSelection();
+        const int first = form->ListView2->rows()->rowCount();
+        for (int i = 0; i < count; ++i) {
+            const std::string path = std::string(folder) + "/f" + std::to_string(first + i);
+            std::ofstream(path) << "x";
+            form->ListView2->rows()->appendRow({path, "", "", "0 KB", ""});
+        }
+        form->ListView2->rows()->commitRows();
+        for (int i = 0; i < count; ++i) {
+            form->ListView2->selectionModel()->select(
+                form->ListView2->model()->index(first + i, 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    };
+    const int rows = form->ListView2->rows()->rowCount();
+
+    addRows(3);
+    answers = {"Yes", "No", "Cancel"};
+    asked.clear();
     form->DeleteFiles2->trigger();
-    EXPECT_TRUE(asked.back().text.contains("cannot be moved to the trash"));
-    EXPECT_TRUE(Exists(path));
-    EXPECT_EQ(form->ListView2->rows()->rowCount(), 7);
-    form->ListView2->selectRow(6);
-    answers = {"Yes", "Yes"};
+    ASSERT_EQ(asked.size(), 4u);
+    EXPECT_EQ(asked[1].kind, DialogRequest::Kind::DeleteForGood);
+    EXPECT_TRUE(asked[1].text.contains("cannot be moved to the trash"));
+    EXPECT_EQ(asked[3].text, "0 of 3 files deleted, 1 kept, cancelled.");
+    EXPECT_EQ(form->ListView2->rows()->rowCount(), rows + 3);
+
+    addRows(7); // one of them gone meanwhile
+    const std::string gone(form->ListView2->rows()->exactFirstCell(rows + 3));
+    unlink(gone.c_str());
+    answers = {"Yes", "Yes to all"};
+    asked.clear();
     form->DeleteFiles2->trigger();
-    EXPECT_FALSE(Exists(path));
-    EXPECT_EQ(form->ListView2->rows()->rowCount(), 6);
+    ASSERT_EQ(asked.size(), 3u); // confirm, one question for all, one summary
+    EXPECT_TRUE(asked[2].text.startsWith("6 of 7 files deleted, 1 failed."))
+        << asked[2].text.toStdString();
+    EXPECT_TRUE(asked[2].text.contains(QString::fromStdString(gone)));
+    EXPECT_EQ(form->ListView2->rows()->rowCount(), rows + 4); // the row of the missing file stays
+    EXPECT_EQ(form->ListView2->rows()->exactFirstCell(rows + 3), gone);
+    vintrel::test::RemoveTree(folder);
 }
 
 TEST_F(Commands, FiltersNarrowTheTableIgnoringLetterCase) {

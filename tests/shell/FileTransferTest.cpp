@@ -5,7 +5,10 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace vintrel;
 using vintrel::test::Exists;
@@ -27,10 +30,12 @@ std::vector<std::string> Names(const std::string& folder) {
     return names;
 }
 
-TransferCallbacks Answering(ReplaceAnswer answer, int* asked = nullptr) {
+TransferCallbacks Answering(ReplaceAnswer answer, int* asked = nullptr,
+                            std::vector<ReplaceQuestion>* questions = nullptr) {
     TransferCallbacks callbacks;
-    callbacks.replace = [answer, asked](const std::string&) {
+    callbacks.replace = [answer, asked, questions](const ReplaceQuestion& question) {
         if (asked) ++*asked;
+        if (questions) questions->push_back(question);
         return answer;
     };
     return callbacks;
@@ -151,4 +156,102 @@ TEST(FileTransfer, ACancelLeavesNoHalfFileAndLosesNoSource) {
     EXPECT_TRUE(Names(folder).empty()); // no half-written target, no temporary file
     EXPECT_TRUE(Exists(tree.path("src/big")));
     vintrel::test::RemoveTree(folder);
+}
+
+TEST(FileTransfer, TwoSourcesOfOneNameAreAskedAboutEachTimeAndCounted) {
+    TempTree tree;
+    tree.file("a/x.txt", "from a");
+    tree.file("b/x.txt", "from b");
+    tree.file("c/x.txt", "from c");
+    tree.file("dst/y.txt", "old y");
+    tree.file("a/y.txt", "new y");
+    const std::vector<std::string> sources = {tree.path("a/y.txt"), tree.path("a/x.txt"),
+                                              tree.path("b/x.txt"), tree.path("c/x.txt")};
+    for (const TransferKind kind : {TransferKind::Copy, TransferKind::Move}) {
+        SCOPED_TRACE(kind == TransferKind::Copy ? "copy" : "move");
+        std::vector<ReplaceQuestion> questions;
+        // "Yes to all" to the first question covers files that were there before, never a
+        // file that this very operation wrote.
+        const TransferReport report =
+            TransferFiles(sources, tree.path("dst"), kind,
+                          Answering(ReplaceAnswer::YesToAll, nullptr, &questions));
+        ASSERT_EQ(questions.size(), 3u);
+        EXPECT_EQ(questions[0].earlierSource, "");
+        EXPECT_EQ(questions[1].target, tree.path("dst/x.txt"));
+        EXPECT_EQ(questions[1].earlierSource, tree.path("a/x.txt"));
+        EXPECT_EQ(questions[1].source, tree.path("b/x.txt"));
+        EXPECT_EQ(questions[2].earlierSource, tree.path("b/x.txt"));
+        EXPECT_EQ(report.done, 4);
+        EXPECT_EQ(report.replacedOwn, 2);
+        if (kind == TransferKind::Move) break;
+
+        // Answered No: the first one stays, the others are skipped and counted.
+        tree.file("dst2/keep", "");
+        const TransferReport kept =
+            TransferFiles({tree.path("a/x.txt"), tree.path("b/x.txt"), tree.path("c/x.txt")},
+                          tree.path("dst2"), kind, Answering(ReplaceAnswer::No));
+        EXPECT_EQ(kept.done, 1);
+        EXPECT_EQ(kept.skipped, 2);
+        EXPECT_EQ(ReadFile(tree.path("dst2/x.txt")), "from a");
+    }
+    EXPECT_EQ(ReadFile(tree.path("dst/x.txt")), "from c");
+}
+
+TEST(FileTransfer, ALinkIntoTheFolderOfItsOwnTargetIsAlreadyThere) {
+    TempTree tree;
+    tree.file("data/real.txt", "the only copy");
+    tree.symlink("links/real.txt", "../data/real.txt");
+    for (const TransferKind kind : {TransferKind::Copy, TransferKind::Move}) {
+        int asked = 0;
+        const TransferReport report = TransferFiles({tree.path("links/real.txt")},
+                                                    tree.path("data"), kind,
+                                                    Answering(ReplaceAnswer::Yes, &asked));
+        EXPECT_EQ(asked, 0);
+        EXPECT_EQ(report.done, 0);
+        ASSERT_EQ(report.failures.size(), 1u);
+        EXPECT_NE(report.failures[0].find("already there"), std::string::npos);
+        struct stat st {};
+        ASSERT_EQ(lstat(tree.path("data/real.txt").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(ReadFile(tree.path("data/real.txt")), "the only copy");
+    }
+}
+
+TEST(FileTransfer, LargeFilesAreCopiedWholeThroughTheFileSystem) {
+    TempTree tree;
+    std::string content;
+    for (int i = 0; content.size() < (20u << 20); ++i) content += std::to_string(i) + ",";
+    tree.file("src/big", content);
+    tree.folder("dst");
+    std::vector<int64_t> steps;
+    TransferCallbacks callbacks;
+    callbacks.progress = [&](int64_t done, int64_t, const std::string&) {
+        steps.push_back(done);
+        return true;
+    };
+    const TransferReport report =
+        TransferFiles({tree.path("src/big")}, tree.path("dst"), TransferKind::Copy, callbacks);
+    EXPECT_EQ(report.done, 1);
+    EXPECT_EQ(ReadFile(tree.path("dst/big")), content);
+    EXPECT_GT(steps.size(), 2u); // progress while it copies
+    EXPECT_EQ(steps.back(), static_cast<int64_t>(content.size()));
+}
+
+TEST(FileTransfer, TheFileSizeLimitFailsTheCopyAndLeavesNothingBehind) {
+    TempTree tree;
+    tree.sizedFile("src/big", 1 << 20);
+    tree.folder("dst");
+    const pid_t child = fork();
+    if (child == 0) {
+        rlimit limit{4096, 4096}; // SIGXFSZ keeps its default action
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const TransferReport report =
+            TransferFiles({tree.path("src/big")}, tree.path("dst"), TransferKind::Copy, {});
+        _exit(report.failures.size() == 1 && report.done == 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(Names(tree.path("dst")).empty());
 }
