@@ -128,6 +128,12 @@ void TForm1::fitLabels() {
     }
 }
 
+void TForm1::closeEvent(QCloseEvent* event) {
+    // A search runs inside a handler: it must end for the process to end with the window.
+    state_.StopRequested = true;
+    QMainWindow::closeEvent(event);
+}
+
 void TForm1::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LocaleChange) locale_ = SystemLocaleSettings();
     QMainWindow::changeEvent(event);

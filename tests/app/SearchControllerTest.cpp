@@ -135,6 +135,25 @@ TEST_F(Search, StopDuringATypeScanLeavesTheTableEmpty) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(Search, ClosingTheWindowDuringASearchEndsTheProgram) {
+    for (int i = 0; i < 3000; ++i) tree.file("many/f" + std::to_string(i) + ".dat");
+    auto form = Start(tree.root());
+    bool forced = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        QTimer::singleShot(0, form.get(), [&] { form->close(); }); // at the walk's first pump
+        form->Button1->click();
+    });
+    QTimer::singleShot(20'000, qApp, [&] {
+        forced = true;
+        QApplication::quit();
+    });
+    QApplication::exec(); // returns once the last window is closed and the search is over
+    EXPECT_FALSE(forced);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(form->scanState().StopRequested);
+    EXPECT_LT(form->scanState().VisitedCount, 3000); // the walk did not go on to the end
+}
+
 TEST_F(Search, EscapeStopsAListingAndItsRowsStay) {
     for (int i = 0; i < 3000; ++i) tree.file("many/f" + std::to_string(i) + ".x");
     auto form = Start(tree.root());
