@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/ensure-deps.sh
@@ -18,3 +18,5 @@ ctest --test-dir build --output-on-failure --timeout 300 -j "$jobs"
 build build-asan -DCMAKE_BUILD_TYPE=Debug -DVINTREL_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure --timeout 300 -j "$jobs"
+
+scripts/fuzz.sh "${VINTREL_FUZZ_SECONDS:-15}"

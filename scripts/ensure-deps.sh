@@ -9,6 +9,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   tzdata shared-mime-info dbus
   fonts-wine
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -95,7 +95,8 @@ std::optional<RegKey> Registry::createKey(const std::string& path) {
 }
 
 void Registry::setDefaultValue(const RegKey& key, const std::string& value) {
-    if (access_ != Access::ReadWrite) throw RegistryError("Failed to set data for ''");
+    if (access_ != Access::ReadWrite || value.find_first_of("\r\n") != std::string::npos)
+        throw RegistryError("Failed to set data for ''");
     hive_.create(key.path);
     if (hive_.defaultValue(key.path) == value) return;
     hive_.setDefault(key.path, value);

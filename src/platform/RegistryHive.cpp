@@ -126,14 +126,16 @@ RegistryHive RegistryHive::Parse(std::string fileText, const std::string& fileNa
         size_t end = text.find('\n', start);
         Line line;
         if (end == std::string_view::npos) {
-            end = text.size();
+            line.text = text.substr(start);
             // Kept in memory with an end, so that lines can follow it; taken off when written.
             hive.endsWithoutLineEnd_ = true;
             line.end = hive.newLineEnd_;
+            end = text.size();
         } else {
-            line.end = end > start && text[end - 1] == '\r' ? "\r\n" : "\n";
+            const bool crlf = end > start && text[end - 1] == '\r';
+            line.text = text.substr(start, end - start - (crlf ? 1 : 0));
+            line.end = crlf ? "\r\n" : "\n";
         }
-        line.text = text.substr(start, end - start - (line.end.size() == 2 ? 1 : 0));
         start = end + 1;
         if (++lineNumber == 1) {
             std::string_view version = line.text;
@@ -296,6 +298,9 @@ bool RegistryHive::create(std::string_view path) {
 void RegistryHive::setDefault(std::string_view path, std::string_view value) {
     Section* section = ownSection(path);
     if (!section) throw RegistryError("No such key: " + std::string(path));
+    // A quoted value lives on one line: it has no way to carry a line break.
+    if (value.find_first_of("\r\n") != std::string_view::npos)
+        throw RegistryError("A value with a line break cannot be stored");
     std::vector<Line>& body = section->body;
     const auto old = std::find_if(body.begin(), body.end(),
                                   [](const Line& line) { return line.text.rfind("@=", 0) == 0; });

@@ -38,7 +38,8 @@ class RegistryHive {
     // Creates the key and its missing parents, new names in the letter case given; false
     // when the key was there already.
     bool create(std::string_view path);
-    // The key must exist.
+    // The key must exist. Raises RegistryError for a value with a line break, which the
+    // format cannot hold.
     void setDefault(std::string_view path, std::string_view value);
     // The default value when it is a string.
     std::optional<std::string> defaultValue(std::string_view path) const;

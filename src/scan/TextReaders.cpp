@@ -51,9 +51,31 @@ std::optional<double> ReadDecimal(std::string_view text, std::string_view separa
     return value;
 }
 
-// Reads unsigned digits at `pos`; skips blanks before them.
+// The length of the direction mark at `pos` that some date patterns carry (LRM, RLM, ALM),
+// or 0.
+size_t MarkAt(std::string_view text, size_t pos) {
+    if (pos > text.size()) return 0;
+    const std::string_view rest = text.substr(pos);
+    if (rest.rfind("\xE2\x80\x8E", 0) == 0 || rest.rfind("\xE2\x80\x8F", 0) == 0) return 3;
+    if (rest.rfind("\xD8\x9C", 0) == 0) return 2;
+    return 0;
+}
+
+void SkipBlanksAndMarks(std::string_view text, size_t& pos) {
+    for (;;) {
+        if (pos < text.size() && text[pos] == ' ') {
+            ++pos;
+        } else if (const size_t mark = MarkAt(text, pos)) {
+            pos += mark;
+        } else {
+            return;
+        }
+    }
+}
+
+// Reads unsigned digits at `pos`; skips blanks and marks before them.
 std::optional<int64_t> ReadNumberAt(std::string_view text, size_t& pos) {
-    while (pos < text.size() && text[pos] == ' ') ++pos;
+    SkipBlanksAndMarks(text, pos);
     const size_t start = pos;
     int64_t value = 0;
     while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 9) {
@@ -65,10 +87,11 @@ std::optional<int64_t> ReadNumberAt(std::string_view text, size_t& pos) {
     return value;
 }
 
-// Reads the separator at `pos`, blanks before it allowed; leaves `pos` alone when absent.
+// Reads the separator at `pos`, blanks and marks before it allowed; leaves `pos` alone when
+// absent.
 bool ReadSeparatorAt(std::string_view text, size_t& pos, std::string_view separator) {
     size_t at = pos;
-    while (at < text.size() && text[at] == ' ') ++at;
+    SkipBlanksAndMarks(text, at);
     if (separator.empty() || text.substr(at, separator.size()) != separator) return false;
     pos = at + separator.size();
     return true;
@@ -121,7 +144,7 @@ LocalDateTime ReadDateText(std::string_view text, const LocaleSettings& locale, 
     int yearDigits = 0;
     for (int i = 0; i < 3; ++i) {
         if (i > 0 && !ReadSeparatorAt(text, pos, locale.dateSeparator)) return fail();
-        while (pos < text.size() && text[pos] == ' ') ++pos;
+        SkipBlanksAndMarks(text, pos);
         const size_t start = pos;
         const auto number = ReadNumberAt(text, pos);
         if (!number) return fail();
@@ -129,6 +152,7 @@ LocalDateTime ReadDateText(std::string_view text, const LocaleSettings& locale, 
         if (i == yearAt) yearDigits = static_cast<int>(pos - start);
     }
     ReadSeparatorAt(text, pos, locale.dateSeparator); // some patterns end in their separator
+    while (const size_t mark = MarkAt(text, pos)) pos += mark; // or in a mark
 
     int64_t year = parts[yearAt];
     if (yearDigits <= 2) {

@@ -29,9 +29,11 @@ std::string VerbCommandLine(const std::string& executable, bool skin);
 // True when the directory verb key exists; a hive that cannot be read counts as none.
 bool IsContextMenuRegistered(const VerbSettings& settings = VerbSettings::FromEnvironment());
 
-// Registers the verb when absent (true), removes it when present (false). Raises
-// RegistryError when the hive cannot be read or a value cannot be stored, and a
-// std::runtime_error naming the file-manager menus that could not be written.
+// Registers the verb when absent (true), removes it when present (false), with one read and
+// one write of the hive. Raises RegistryError when the hive cannot be read or written (the
+// hive then stays as it was), std::runtime_error when Thunar's actions file exists but cannot
+// be read or parsed (nothing is changed then), and std::runtime_error naming the file-manager
+// menus that could not be written after the hive was.
 bool ToggleContextMenu(bool skin, const VerbSettings& settings = VerbSettings::FromEnvironment());
 
 } // namespace vintrel

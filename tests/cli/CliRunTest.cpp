@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using vintrel::test::ReadFile;
 using vintrel::test::TempTree;
@@ -100,4 +101,24 @@ TEST_F(CliRun, ExitCodesForMissingFoldersAndBadArguments) {
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_NE(none.err.find("Usage: vintrel2-scan"), std::string::npos);
     EXPECT_EQ(RunScan(scratch, "-o /nonexistent/dir/x.csv " + tree.root()).exitCode, 1);
+}
+
+TEST_F(CliRun, TheOutputFileIsNeverAPlantedLinkAndAFifoWithoutReaderFails) {
+    scratch.file("victim.csv", "precious");
+    scratch.folder("shared");
+    scratch.chmod("shared", 01777);
+    scratch.symlink("shared/report.csv", scratch.path("victim.csv"));
+    ASSERT_EQ(lchown(scratch.path("shared/report.csv").c_str(), 65534, 65534), 0);
+    Result r = RunScan(scratch, "-o " + scratch.path("shared/report.csv") + " " + tree.root());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Cannot create file \"" + scratch.path("shared/report.csv") +
+                         "\". \"" + scratch.path("shared/report.csv") + "\" is a symbolic link"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadFile(scratch.path("victim.csv")), "precious");
+
+    scratch.fifo("pipe");
+    r = RunScan(scratch, "-o " + scratch.path("pipe") + " " + tree.root());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("No program reads from this pipe"), std::string::npos) << r.err;
 }

@@ -101,3 +101,12 @@ TEST(TextReaders, DatesWithinAMillisecondRankEqual) {
     EXPECT_EQ(CompareDateValues(1.0, 1.0 + 0.5 / 86'400'000.0), 0);
     EXPECT_EQ(CompareDateValues(1.0, 1.0 + 2.0 / 86'400'000.0), -1);
 }
+
+TEST(TextReaders, DatesWithDirectionMarksReadBack) {
+    // Arabic short dates carry a right-to-left mark before each separator.
+    const LocaleSettings arabic = Locale("d\xE2\x80\x8F/M\xE2\x80\x8F/yyyy", "/");
+    const LocalDateTime value = At(1601, 1, 2, 3, 4);
+    const std::string text = FormatFileDate(value, arabic);
+    EXPECT_EQ(text, "2\xE2\x80\x8F/1\xE2\x80\x8F/1601 03:04");
+    EXPECT_EQ(CompareDateValues(ReadDateText(text, arabic, 2026), value), 0);
+}

@@ -113,6 +113,20 @@ TEST_F(Verb, ADamagedHiveIsReportedAndLeftAlone) {
     EXPECT_EQ(ReadFile(settings.hiveFile), before);
 }
 
+TEST_F(Verb, AnExecutablePathWithALineBreakIsRefusedAndNothingChanges) {
+    writeHive("[HKEY_CURRENT_USER\\Software\\Other]\n@=\"keep me\"\n");
+    const std::string before = ReadFile(settings.hiveFile);
+    settings.executable = "/opt/odd\nname/vintrel2";
+    try {
+        ToggleContextMenu(false, settings);
+        ADD_FAILURE() << "no error";
+    } catch (const RegistryError& error) {
+        EXPECT_STREQ(error.what(), "Failed to set data for ''");
+    }
+    EXPECT_EQ(ReadFile(settings.hiveFile), before);
+    EXPECT_NE(access(FileManagerMenuFiles(settings).dolphin.c_str(), F_OK), 0);
+}
+
 TEST_F(Verb, FileManagerMenusAreWrittenAndRemoved) {
     settings.executable = "/my apps/it's vintrel2";
     const FileManagerMenuFiles files(settings);
