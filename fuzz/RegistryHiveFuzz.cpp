@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     // An empty file is an empty hive, which is written with its version line.
-    if (text.find_first_not_of("\xEF\xBB\xBF") != std::string::npos) FUZZ_CHECK(hive.serialize() == text);
+    if (text.find_first_not_of("\xEF\xBB\xBF") != std::string::npos)
+        FUZZ_CHECK(hive.serialize() == text);
     std::map<std::string, std::optional<std::string>> before;
     Collect(hive, "", before);
 
@@ -71,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(removed.remove(kVerb));
         std::map<std::string, std::optional<std::string>> without;
         Collect(removed, "", without);
-        for (const auto& [path, old] : before) FUZZ_CHECK(without.count(path) && without[path] == old);
+        for (const auto& [path, old] : before)
+            FUZZ_CHECK(without.count(path) && without[path] == old);
     }
     return 0;
 }

@@ -33,7 +33,8 @@ std::string Utf8FromUtf16LE(std::string_view bytes) {
                         static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
         if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
             const char32_t low = static_cast<unsigned char>(bytes[i + 2]) |
-                                 static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 3])) << 8;
+                                 static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 3]))
+                                     << 8;
             FUZZ_CHECK(low >= 0xDC00 && low < 0xE000);
             unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
             i += 2;
@@ -58,10 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string field;
     AppendCsvField(field, bytes);
     FUZZ_CHECK(Unquoted(field) == bytes);
-    const bool special = bytes.find_first_of(std::string("\",") + std::string(
-                             "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10"
-                             "\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f\x20")) !=
-                         std::string_view::npos;
+    const bool special =
+        bytes.find_first_of(
+            std::string("\",") +
+            std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10"
+                        "\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f\x20")) !=
+        std::string_view::npos;
     FUZZ_CHECK((field.front() == '"') == special || (!special && field.empty()));
 
     // The CSV file: FF FE, then the shown text as UTF-16 little-endian, nothing else.

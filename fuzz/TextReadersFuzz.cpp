@@ -81,14 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // minute of the hundred years the reader puts such years in.
     const bool twoDigitYears = locale.shortDatePattern.find("yyy") == std::string::npos;
     CivilTime civil;
-    civil.year = twoDigitYears ? 1976 + static_cast<int>(when % 100)
-                               : 1601 + static_cast<int>(when % 8399);
+    civil.year =
+        twoDigitYears ? 1976 + static_cast<int>(when % 100) : 1601 + static_cast<int>(when % 8399);
     civil.month = 1 + static_cast<int>(when / 8399 % 12);
     civil.day = 1 + static_cast<int>(when / 100'788 % 31);
     civil.hour = static_cast<int>(when / 3'124'428 % 24);
     civil.minute = static_cast<int>(when / 74'986'272 % 60);
     if (civil.day > 28 && civil.month == 2) civil.day = 28;
-    if (civil.day > 30 && (civil.month == 4 || civil.month == 6 || civil.month == 9 || civil.month == 11))
+    if (civil.day > 30 &&
+        (civil.month == 4 || civil.month == 6 || civil.month == 9 || civil.month == 11))
         civil.day = 30;
     const LocalDateTime date = EncodeLocalDateTime(civil);
     const std::string dateText = FormatFileDate(date, locale);

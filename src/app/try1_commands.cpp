@@ -14,11 +14,11 @@
 #include "Trash.h"
 #include "Utf8.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QProgressDialog>
-#include <algorithm>
 
 namespace vintrel {
 
@@ -32,6 +32,46 @@ QString Shown(std::string_view bytes) {
 std::string_view FolderPartOf(std::string_view path) {
     const size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+}
+
+// Modal to the window, and shown only when the work takes more than a moment.
+void SetUpProgress(QProgressDialog& progress) {
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(700);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+}
+
+// The end of a summary: ", 2 failed, cancelled." and then one line per failure and note.
+QString SummaryEnd(const std::vector<std::string>& failures, bool cancelled,
+                   const std::vector<std::string>& notes = {}) {
+    QString text;
+    if (!failures.empty()) text += QStringLiteral(", %1 failed").arg(failures.size());
+    if (cancelled) text += QStringLiteral(", cancelled");
+    text += u'.';
+    for (const std::vector<std::string>* lines : {&failures, &notes}) {
+        for (const std::string& line : *lines) text += u'\n' + QString::fromStdString(line);
+    }
+    return text;
+}
+
+// Before a file is replaced. A file that this operation wrote itself (two sources of one
+// name) is asked about with both sources named, and without "Yes to all".
+ReplaceAnswer AskReplace(const ReplaceQuestion& question, const QString& verb) {
+    const QString answer =
+        question.earlierSource.empty()
+            ? Dialogs::askReplace(
+                  QStringLiteral("\"%1\" exists already. Replace it?").arg(Shown(question.target)),
+                  true)
+            : Dialogs::askReplace(QStringLiteral("\"%1\" was %2 there a moment ago from \"%3\".\n"
+                                                 "Replace it with \"%4\"?")
+                                      .arg(Shown(question.target), verb,
+                                           Shown(question.earlierSource), Shown(question.source)),
+                                  false);
+    if (answer == QLatin1String("Yes")) return ReplaceAnswer::Yes;
+    if (answer == QLatin1String("Yes to all")) return ReplaceAnswer::YesToAll;
+    if (answer == QLatin1String("No")) return ReplaceAnswer::No;
+    return ReplaceAnswer::Cancel;
 }
 
 } // namespace
@@ -90,28 +130,11 @@ void TForm1::transferSelected(bool move) {
         QProgressDialog progress(move ? QStringLiteral("Moving files...")
                                       : QStringLiteral("Copying files..."),
                                  QStringLiteral("Cancel"), 0, 1000, this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(700); // shown only when the work takes more than a moment
-        progress.setAutoClose(false);
-        progress.setAutoReset(false);
+        SetUpProgress(progress);
         TransferCallbacks callbacks;
         const QString verb = move ? QStringLiteral("moved") : QStringLiteral("copied");
         callbacks.replace = [&](const ReplaceQuestion& question) {
-            const QString answer =
-                question.earlierSource.empty()
-                    ? Dialogs::askReplace(
-                          QStringLiteral("\"%1\" exists already. Replace it?").arg(Shown(question.target)),
-                          true)
-                    : Dialogs::askReplace(
-                          QStringLiteral("\"%1\" was %2 there a moment ago from \"%3\".\n"
-                                         "Replace it with \"%4\"?")
-                              .arg(Shown(question.target), verb, Shown(question.earlierSource),
-                                   Shown(question.source)),
-                          false);
-            if (answer == QLatin1String("Yes")) return ReplaceAnswer::Yes;
-            if (answer == QLatin1String("Yes to all")) return ReplaceAnswer::YesToAll;
-            if (answer == QLatin1String("No")) return ReplaceAnswer::No;
-            return ReplaceAnswer::Cancel;
+            return AskReplace(question, verb);
         };
         callbacks.progress = [&](int64_t done, int64_t total, const std::string& current) {
             progress.setLabelText(Shown(current));
@@ -139,15 +162,7 @@ void TForm1::transferSelected(bool move) {
                         .arg(verb);
         }
         if (report.skipped > 0) text += QStringLiteral(", %1 skipped").arg(report.skipped);
-        if (!report.failures.empty())
-            text += QStringLiteral(", %1 failed").arg(report.failures.size());
-        if (report.cancelled) text += QStringLiteral(", cancelled");
-        text += u'.';
-        for (const std::string& failure : report.failures)
-            text += u'\n' + QString::fromStdString(failure);
-        for (const std::string& note : report.notes)
-            text += u'\n' + QString::fromStdString(note);
-        Dialogs::showMessage(text);
+        Dialogs::showMessage(text + SummaryEnd(report.failures, report.cancelled, report.notes));
     } catch (const std::exception& error) {
         Dialogs::showMessage(QString::fromUtf8(error.what()));
     }
@@ -164,10 +179,7 @@ void TForm1::DeleteFiles2Click() {
 
     QProgressDialog progress(QStringLiteral("Deleting files..."), QStringLiteral("Cancel"), 0,
                              static_cast<int>(paths.size()), this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(700); // shown only when the work takes more than a moment
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
+    SetUpProgress(progress);
     DeleteCallbacks callbacks;
     callbacks.forGood = [](const std::string& path, const std::string& why) {
         const QString answer = Dialogs::askDeleteForGood(
@@ -196,13 +208,7 @@ void TForm1::DeleteFiles2Click() {
     // One summary instead of a box per file.
     QString text = QStringLiteral("%1 of %2 files deleted").arg(deleted).arg(paths.size());
     if (report.kept > 0) text += QStringLiteral(", %1 kept").arg(report.kept);
-    if (!report.failures.empty())
-        text += QStringLiteral(", %1 failed").arg(report.failures.size());
-    if (report.cancelled) text += QStringLiteral(", cancelled");
-    text += u'.';
-    for (const std::string& failure : report.failures)
-        text += u'\n' + QString::fromStdString(failure);
-    Dialogs::showMessage(text);
+    Dialogs::showMessage(text + SummaryEnd(report.failures, report.cancelled));
 }
 
 void TForm1::OpenfolderinExplorerClick() {

@@ -176,8 +176,8 @@ RegistryHive RegistryHive::Parse(std::string fileText, const std::string& fileNa
             continued = trimmed.back() == '\\';
             block.push_back(line);
         } else {
-            fail(lineNumber, "\"" + DisplayText(line.text.substr(0, 60)) +
-                                 "\" is neither a key nor a value");
+            fail(lineNumber,
+                 "\"" + DisplayText(line.text.substr(0, 60)) + "\" is neither a key nor a value");
         }
     }
     return hive;
@@ -230,7 +230,8 @@ namespace {
 
 // Whether the folded path is `prefix` or lies below it.
 bool IsAtOrBelow(std::string_view foldedPath, std::string_view prefix) {
-    return foldedPath.size() >= prefix.size() && foldedPath.compare(0, prefix.size(), prefix) == 0 &&
+    return foldedPath.size() >= prefix.size() &&
+           foldedPath.compare(0, prefix.size(), prefix) == 0 &&
            (foldedPath.size() == prefix.size() || prefix.empty() ||
             foldedPath[prefix.size()] == '\\');
 }
@@ -257,7 +258,8 @@ RegistryHive::Placement RegistryHive::placementOf(const std::vector<std::string>
         size_t same = count;
         while (same > placement.existing && !IsAtOrBelow(section.foldedPath, foldedPrefixes[same]))
             --same;
-        if (same == count && section.foldedPath == foldedPrefixes[count]) placement.ownSection = true;
+        if (same == count && section.foldedPath == foldedPrefixes[count])
+            placement.ownSection = true;
         if (same == placement.existing) continue;
         const std::vector<std::string> stored = Components(section.path);
         for (size_t i = placement.existing; i < same; ++i) placement.storedCase[i] = stored[i];
@@ -276,7 +278,8 @@ bool RegistryHive::create(std::string_view path) {
     bool added = false;
     for (size_t count = 1; count <= parts.size(); ++count) {
         // A parent exists while any key lies below it; the key itself needs its own section.
-        const bool needed = count == parts.size() ? !placement.ownSection : count > placement.existing;
+        const bool needed =
+            count == parts.size() ? !placement.ownSection : count > placement.existing;
         if (!needed) continue;
         added = true;
         const std::string stored = Join(placement.storedCase, count);

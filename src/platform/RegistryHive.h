@@ -80,14 +80,15 @@ class RegistryHive {
 
     // Shared by copies, never changed: the lines of every copy point into them.
     std::shared_ptr<const std::string> fileText_;
-    std::shared_ptr<std::deque<std::string>> addedTexts_ = std::make_shared<std::deque<std::string>>();
+    std::shared_ptr<std::deque<std::string>> addedTexts_ =
+        std::make_shared<std::deque<std::string>>();
 
     bool byteOrderMark_ = false;
     Line version_{kVersionLine, "\n"};
     std::vector<Line> preamble_; // lines between the version line and the first key
     std::vector<Section> sections_;
     std::string_view newLineEnd_ = "\n"; // for lines this program adds: the file's own
-    bool endsWithoutLineEnd_ = false;     // the file's last line has no line end
+    bool endsWithoutLineEnd_ = false;    // the file's last line has no line end
 };
 
 } // namespace vintrel

@@ -102,8 +102,7 @@ FileWriteResult Resolve(const std::string& fileName, ResolvedTarget& out) {
     std::deque<std::string> components;
     PushComponents(components, fileName);
     std::string shown = fileName.front() == '/' ? "/" : ""; // the path so far, for messages
-    out.folder.reset(::open(fileName.front() == '/' ? "/" : ".",
-                            O_PATH | O_DIRECTORY | O_CLOEXEC));
+    out.folder.reset(::open(fileName.front() == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!out.folder) return CreateFailure(errno);
     int links = 0;
     while (!components.empty()) {
@@ -151,8 +150,8 @@ FileWriteResult Resolve(const std::string& fileName, ResolvedTarget& out) {
             out.name = name;
             return {};
         }
-        const int next = openat(out.folder.get(), name.c_str(),
-                                O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int next =
+            openat(out.folder.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (next < 0) return CreateFailure(errno);
         out.folder.reset(next);
         shown += name + "/";
@@ -231,8 +230,9 @@ FileWriteResult WriteThroughTemporary(int folder, const std::string& name,
     };
     // Keeps the owner where we may (root replacing a user's file).
     if (existing) (void)!fchown(file.get(), existing->st_uid, existing->st_gid);
-    const mode_t permissions =
-        mode ? *mode : existing ? (existing->st_mode & 07777) : (0666 & ~CurrentUmask());
+    const mode_t permissions = mode       ? *mode
+                               : existing ? (existing->st_mode & 07777)
+                                          : (0666 & ~CurrentUmask());
     // Some file systems (FAT) keep no permissions: only a mode that was asked for must hold.
     if (fchmod(file.get(), permissions) != 0 && mode) return fail(CreateFailure(errno));
     if (!WriteAll(file.get(), bytes)) return fail(WriteFailure(errno));
@@ -250,8 +250,8 @@ bool ReadWhole(int fd, std::string& out) {
     out.resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
     while (done < out.size()) {
-        const ssize_t got = pread(fd, out.data() + done, out.size() - done,
-                                  static_cast<off_t>(done));
+        const ssize_t got =
+            pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
         done += static_cast<size_t>(got);
@@ -275,7 +275,7 @@ bool WriteAllAt(int fd, std::string_view bytes) {
 
 // Space for `size` bytes from the start of the file, within the file-size limit too.
 bool Reserve(int fd, size_t size) {
-    rlimit limit {};
+    rlimit limit{};
     if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
         size > limit.rlim_cur) {
         errno = EFBIG;

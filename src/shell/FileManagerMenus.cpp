@@ -85,13 +85,15 @@ ThunarLayout ReadThunarLayout(const QString& text) {
             } else if (depth == 2 && reader.name() == QLatin1String("action")) {
                 actionStart = TagStart(text, offset);
                 id.clear();
-            } else if (depth == 3 && actionStart >= 0 && reader.name() == QLatin1String("unique-id")) {
+            } else if (depth == 3 && actionStart >= 0 &&
+                       reader.name() == QLatin1String("unique-id")) {
                 id = reader.readElementText(QXmlStreamReader::IncludeChildElements);
                 --depth; // the text was read up to its end tag
             }
         } else if (token == QXmlStreamReader::EndElement) {
             if (depth == 2 && actionStart >= 0) {
-                if (id == QLatin1String(kThunarActionId)) layout.ours.emplace_back(actionStart, offset);
+                if (id == QLatin1String(kThunarActionId))
+                    layout.ours.emplace_back(actionStart, offset);
                 actionStart = -1;
             } else if (depth == 1) {
                 layout.rootCloseStart = offset == layout.rootOpenEnd ? -1 : TagStart(text, offset);

@@ -67,10 +67,11 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 }
 
 // The target is the source itself: the same entry, or the same file once links are followed.
-bool IsSource(const std::string& source, const struct stat& sourceEntry,
-              const std::string& target, const struct stat& targetEntry) {
+bool IsSource(const std::string& source, const struct stat& sourceEntry, const std::string& target,
+              const struct stat& targetEntry) {
     if (SameFile(sourceEntry, targetEntry)) return true;
-    struct stat sourceFile {}, targetFile {};
+    struct stat sourceFile {
+    }, targetFile{};
     return ::stat(source.c_str(), &sourceFile) == 0 && ::stat(target.c_str(), &targetFile) == 0 &&
            SameFile(sourceFile, targetFile);
 }
@@ -88,7 +89,8 @@ bool PutInPlace(const std::string& from, const std::string& to, bool replace) {
 }
 
 void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     fsync(fd);
     ::close(fd);
@@ -106,8 +108,8 @@ bool CopyData(int in, int out, const std::function<bool(int64_t)>& advance, int&
             if (copied < 0 && errno == EINTR) continue;
             // Not across these file systems, or a file whose size says nothing (/proc):
             // the plain way takes over from where the copy stands.
-            if ((copied < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
-                                errno == EINVAL)) ||
+            if ((copied < 0 &&
+                 (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) ||
                 copied == 0) {
                 ranges = false;
                 continue;
@@ -116,7 +118,8 @@ bool CopyData(int in, int out, const std::function<bool(int64_t)>& advance, int&
             if (buffer.empty()) buffer.resize(1 << 20);
             copied = ::read(in, buffer.data(), buffer.size());
             if (copied < 0 && errno == EINTR) continue;
-            if (copied > 0 && !WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(copied)))) {
+            if (copied > 0 &&
+                !WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(copied)))) {
                 error = errno;
                 return false;
             }
@@ -165,14 +168,14 @@ CopyOutcome CopyOne(const std::string& source, const std::string& target, const 
         ::close(in);
         if (!copied) return {false, error == 0, error, {}};
         if (fchmod(temporary.fd(), info.st_mode & 07777) != 0) {
-            outcome.notes.push_back(DisplayText(target) + ": its permissions could not be kept: " +
-                                    std::strerror(errno));
+            outcome.notes.push_back(DisplayText(target) +
+                                    ": its permissions could not be kept: " + std::strerror(errno));
         }
         const timespec times[2] = {info.st_atim, info.st_mtim};
         if (futimens(temporary.fd(), times) != 0) {
-            outcome.notes.push_back(DisplayText(target) +
-                                    ": its modification time could not be kept: " +
-                                    std::strerror(errno));
+            outcome.notes.push_back(
+                DisplayText(target) +
+                ": its modification time could not be kept: " + std::strerror(errno));
         }
         if (fsync(temporary.fd()) != 0 && errno != EINVAL) return {false, false, errno, {}};
         if (!temporary.close()) return {false, false, errno, {}};
@@ -194,7 +197,7 @@ TransferReport TransferFiles(const std::vector<std::string>& sources, const std:
         struct stat info {};
         if (lstat(source.c_str(), &info) == 0 && S_ISREG(info.st_mode)) total += info.st_size;
     }
-    bool replaceAllExisting = false; // "Yes to all": for files that were there before
+    bool replaceAllExisting = false;            // "Yes to all": for files that were there before
     std::map<std::string, std::string> written; // target -> the source it came from
     const std::string base = WithTrailingBackslash(folder);
 

@@ -32,8 +32,8 @@ struct TransferCallbacks {
 
 struct TransferReport {
     int done = 0;
-    int skipped = 0;      // answered No
-    int replacedOwn = 0;  // done, replacing a file this operation had written from another source
+    int skipped = 0;     // answered No
+    int replacedOwn = 0; // done, replacing a file this operation had written from another source
     bool cancelled = false;
     std::vector<std::string> failures; // one message per file
     std::vector<std::string> notes;    // done, but not quite as asked (permissions, times)

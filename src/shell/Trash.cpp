@@ -56,8 +56,8 @@ DeleteReport DeleteFiles(const std::vector<std::string>& paths, const DeleteCall
         if (trashed.outcome == TrashResult::Outcome::NotSupported) {
             DeleteAnswer answer = DeleteAnswer::Yes;
             if (!forGoodToAll) {
-                answer = callbacks.forGood ? callbacks.forGood(path, trashed.message)
-                                           : DeleteAnswer::No;
+                answer =
+                    callbacks.forGood ? callbacks.forGood(path, trashed.message) : DeleteAnswer::No;
             }
             if (answer == DeleteAnswer::Cancel) {
                 report.cancelled = true;

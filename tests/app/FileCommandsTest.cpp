@@ -230,9 +230,9 @@ TEST_F(Commands, FilesThatCannotBeTrashedAreAskedAboutOnceForAllAndSummedUp) {
         }
         form->ListView2->rows()->commitRows();
         for (int i = 0; i < count; ++i) {
-            form->ListView2->selectionModel()->select(
-                form->ListView2->model()->index(first + i, 0),
-                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            form->ListView2->selectionModel()->select(form->ListView2->model()->index(first + i, 0),
+                                                      QItemSelectionModel::Select |
+                                                          QItemSelectionModel::Rows);
         }
     };
     const int rows = form->ListView2->rows()->rowCount();

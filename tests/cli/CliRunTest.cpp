@@ -111,8 +111,8 @@ TEST_F(CliRun, TheOutputFileIsNeverAPlantedLinkAndAFifoWithoutReaderFails) {
     ASSERT_EQ(lchown(scratch.path("shared/report.csv").c_str(), 65534, 65534), 0);
     Result r = RunScan(scratch, "-o " + scratch.path("shared/report.csv") + " " + tree.root());
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Cannot create file \"" + scratch.path("shared/report.csv") +
-                         "\". \"" + scratch.path("shared/report.csv") + "\" is a symbolic link"),
+    EXPECT_NE(r.err.find("Cannot create file \"" + scratch.path("shared/report.csv") + "\". \"" +
+                         scratch.path("shared/report.csv") + "\" is a symbolic link"),
               std::string::npos)
         << r.err;
     EXPECT_EQ(ReadFile(scratch.path("victim.csv")), "precious");

@@ -150,8 +150,10 @@ TEST(RegistryHive, ARewriteKeepsEveryByteItDoesNotChange) {
                          "[HKEY_CURRENT_USER\\A]\r\n\"v\"=hex:01,\\\r\r\n"
                          "[HKEY_CURRENT_USER\\B]\r\n@=\"b\"\r\n"),
              // no line end after the last line; mixed line ends
-             std::string("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\r\n@=\"a\""),
-             std::string("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n@=\"a\""),
+             std::string(
+                 "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\r\n@=\"a\""),
+             std::string(
+                 "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n@=\"a\""),
              std::string("Windows Registry Editor Version 5.00"),
          }) {
         RegistryHive hive = RegistryHive::Parse(original, "x.reg");

@@ -166,9 +166,8 @@ TEST(SafeFile, WithoutRoomForATemporaryFileTheFileIsRewrittenInPlaceOrKept) {
     tree.chmod("locked/out.csv", 0666);
     tree.chmod("locked", 0555); // no temporary file can be made here
     // Permission bits do not stop root: the writer runs as another user.
-    EXPECT_EQ(RunUnprivileged([&] {
-                  return WriteFileReplacing(tree.path("locked/out.csv"), "short") ? 0 : 1;
-              }),
+    EXPECT_EQ(RunUnprivileged(
+                  [&] { return WriteFileReplacing(tree.path("locked/out.csv"), "short") ? 0 : 1; }),
               0);
     EXPECT_EQ(ReadFile(tree.path("locked/out.csv")), "short");
 

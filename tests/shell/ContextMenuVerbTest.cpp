@@ -261,8 +261,7 @@ TEST_F(Verb, ThunarFilesOfAnyWellFormedShapeKeepTheirOwnActions) {
         tree.file("config/Thunar/uca.xml", foreign);
         ASSERT_TRUE(ToggleContextMenu(false, settings));
         const std::string with = ReadFile(files.thunar);
-        EXPECT_NE(with.find("<unique-id>vintrel2-run-verb</unique-id>"), std::string::npos)
-            << with;
+        EXPECT_NE(with.find("<unique-id>vintrel2-run-verb</unique-id>"), std::string::npos) << with;
         EXPECT_NO_THROW(ThunarWithoutAction(with)); // still well-formed
         ASSERT_FALSE(ToggleContextMenu(false, settings));
         const std::string without = ReadFile(files.thunar);
@@ -281,8 +280,7 @@ TEST_F(Verb, AToggleWritesTheHiveOnceAndKeepsItsBytes) {
     tree.file("config/vintrel2/registry.reg", original);
     const int watch = inotify_init1(IN_NONBLOCK);
     ASSERT_GE(watch, 0);
-    ASSERT_GE(inotify_add_watch(watch, tree.path("config/vintrel2").c_str(), IN_MOVED_TO),
-              0);
+    ASSERT_GE(inotify_add_watch(watch, tree.path("config/vintrel2").c_str(), IN_MOVED_TO), 0);
     const auto writes = [&] {
         int count = 0;
         alignas(inotify_event) char buffer[4096];

@@ -203,9 +203,9 @@ TEST(FileTransfer, ALinkIntoTheFolderOfItsOwnTargetIsAlreadyThere) {
     tree.symlink("links/real.txt", "../data/real.txt");
     for (const TransferKind kind : {TransferKind::Copy, TransferKind::Move}) {
         int asked = 0;
-        const TransferReport report = TransferFiles({tree.path("links/real.txt")},
-                                                    tree.path("data"), kind,
-                                                    Answering(ReplaceAnswer::Yes, &asked));
+        const TransferReport report =
+            TransferFiles({tree.path("links/real.txt")}, tree.path("data"), kind,
+                          Answering(ReplaceAnswer::Yes, &asked));
         EXPECT_EQ(asked, 0);
         EXPECT_EQ(report.done, 0);
         ASSERT_EQ(report.failures.size(), 1u);
