@@ -44,7 +44,7 @@ std::string Registry::DefaultHiveFile() {
 Registry::Registry(std::string hiveFile, Access access)
     : file_(std::move(hiveFile)), access_(access) {
     if (access_ == Access::ReadWrite) MakeFolders(FolderOf(file_));
-    lockFd_ = ::open((file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    lockFd_ = ::open((file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (lockFd_ >= 0) {
         // Without a lock file (a folder that cannot be written) reading still works, and
         // writing fails when it comes to it.
