@@ -131,8 +131,8 @@ FileWriteResult Resolve(const std::string& fileName, ResolvedTarget& out) {
                                                  "folder that everyone may write; it is not "
                                                  "followed");
             }
-            if (OnProc(out.folder.get())) {
-                out.direct = true; // its target is a descriptor, not a path
+            if (last && OnProc(out.folder.get())) {
+                out.direct = true; // /proc/self/fd/N: it may name a pipe, not a path
                 return {};
             }
             const std::string target = ReadLinkAt(out.folder.get(), name);
