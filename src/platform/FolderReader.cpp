@@ -119,7 +119,8 @@ OpenFolder::~OpenFolder() {
     close();
 }
 
-OpenFolder::OpenFolder(OpenFolder&& other) noexcept : fd_(other.fd_), device_(other.device_) {
+OpenFolder::OpenFolder(OpenFolder&& other) noexcept
+    : fd_(other.fd_), device_(other.device_), inode_(other.inode_) {
     other.fd_ = -1;
 }
 
@@ -128,6 +129,7 @@ OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
         close();
         fd_ = other.fd_;
         device_ = other.device_;
+        inode_ = other.inode_;
         other.fd_ = -1;
     }
     return *this;
@@ -153,6 +155,37 @@ int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
     }
     out.fd_ = fd;
     out.device_ = st.st_dev;
+    out.inode_ = st.st_ino;
+    return 0;
+}
+
+int FolderReader::reopen(int from, const std::string& path, const OpenFolder& known,
+                         OpenFolder& out) {
+    // In pieces shorter than PATH_MAX, each relative to the one before.
+    int fd = from;
+    for (size_t start = 0; start < path.size();) {
+        size_t end = path.size();
+        if (end - start >= 4000) {
+            end = path.rfind('/', start + 4000);
+            if (end == std::string::npos || end <= start) end = path.size();
+        }
+        const std::string piece = path.substr(start, end - start);
+        const int next = ::openat(fd, piece.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        if (fd != from) ::close(fd);
+        if (next < 0) return error;
+        fd = next;
+        start = end + 1;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || st.st_dev != known.device_ || st.st_ino != known.inode_) {
+        ::close(fd);
+        return ESTALE;
+    }
+    out.close();
+    out.fd_ = fd;
+    out.device_ = st.st_dev;
+    out.inode_ = st.st_ino;
     return 0;
 }
 
@@ -172,6 +205,7 @@ int FolderReader::openChild(const OpenFolder& parent, const char* name, OpenFold
     }
     out.fd_ = fd;
     out.device_ = st.st_dev;
+    out.inode_ = st.st_ino;
     return 0;
 }
 

@@ -57,13 +57,16 @@ class OpenFolder {
 
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+    // Which folder it is; kept after a close, so that it can be reopened and recognised.
     dev_t device() const { return device_; }
+    ino_t inode() const { return inode_; }
     void close();
 
   private:
     friend class FolderReader;
     int fd_ = -1;
     dev_t device_ = 0;
+    ino_t inode_ = 0;
 };
 
 // Which devices hold pseudo file systems; shared by the readers of one walk.
@@ -88,6 +91,9 @@ class FolderReader {
     int openRoot(const std::string& path, OpenFolder& out);
     // 0, an errno value, or kPseudoFileSystem (nothing opened).
     int openChild(const OpenFolder& parent, const char* name, OpenFolder& out);
+    // Opens the folder `known` again through `path`, relative to the open folder `from`;
+    // ESTALE when another folder now stands there.
+    int reopen(int from, const std::string& path, const OpenFolder& known, OpenFolder& out);
     // Reads all entries. Returns 0, or the errno of a read that failed part-way; the
     // entries read before it stay in the batch.
     int read(const OpenFolder& folder, FolderBatch& batch);
@@ -101,8 +107,7 @@ class FolderReader {
 // The attribute bits of one path, read fresh (links not followed); 0 or an errno.
 int ReadPathAttributes(const std::string& path, uint32_t& attributes);
 
-// Raises the soft limit of open files to the hard limit: a walk keeps one folder open
-// per level of depth.
+// Raises the soft limit of open files to the hard limit.
 void RaiseOpenFileLimit();
 
 } // namespace vintrel

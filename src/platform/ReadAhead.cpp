@@ -2,6 +2,10 @@
 
 #include "FileAttributes.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+
 namespace vintrel {
 
 namespace {
@@ -35,6 +39,7 @@ ReadAhead::~ReadAhead() {
 int ReadAhead::openRoot(const std::string& path, std::shared_ptr<FolderNode>& out) {
     auto node = std::make_shared<FolderNode>();
     if (const int error = reader_.openRoot(path, node->folder); error != 0) return error;
+    rootPath_ = path;
     node->readError = reader_.read(node->folder, node->batch);
     announceChildren(*node);
     {
@@ -58,13 +63,18 @@ void ReadAhead::announceChildren(FolderNode& node) {
     }
 }
 
-std::shared_ptr<FolderNode> ReadAhead::load(FolderReader& reader, const FolderNode& parent,
+// The parent is open and stays open while this runs (the walk's own, or borrowed).
+std::shared_ptr<FolderNode> ReadAhead::load(FolderReader& reader,
+                                            const std::shared_ptr<FolderNode>& parent,
                                             size_t entryIndex, int& error) {
     auto node = std::make_shared<FolderNode>();
-    error = reader.openChild(parent.folder, parent.batch[entryIndex].name.data(), node->folder);
+    node->parent = parent;
+    node->indexInParent = entryIndex;
+    error = reader.openChild(parent->folder, parent->batch[entryIndex].name.data(), node->folder);
     if (error != 0) return nullptr;
     node->readError = reader.read(node->folder, node->batch);
     announceChildren(*node);
+    if (node->children.empty()) node->folder.close(); // nothing more to open through it
     return node;
 }
 
@@ -81,7 +91,9 @@ std::shared_ptr<ReadAhead::Slot>
 ReadAhead::nextPending(std::list<std::shared_ptr<Slot>>::iterator from) {
     if (unclaimed_ >= kMaxUnclaimed || from == toWalk_.end()) return nullptr;
     for (auto it = std::next(from); it != toWalk_.end(); ++it) {
-        if ((*it)->state == Slot::State::Pending) return *it;
+        if ((*it)->state != Slot::State::Pending) continue;
+        const std::shared_ptr<FolderNode> parent = (*it)->parent.lock();
+        if (parent && parent->folder.isOpen()) return *it; // a closed one is the walk's to do
     }
     return nullptr;
 }
@@ -94,11 +106,13 @@ void ReadAhead::readAhead(FolderReader& reader, const std::shared_ptr<Slot>& slo
         return;
     }
     slot->state = Slot::State::Busy;
+    ++parent->borrowers; // the walk does not close it meanwhile
     lock.unlock();
     int error = 0;
-    auto node = load(reader, *parent, slot->entryIndex, error);
-    parent.reset();
+    auto node = load(reader, parent, slot->entryIndex, error);
     lock.lock();
+    --parent->borrowers;
+    parent.reset();
     replaceSlot(slot, node);
     slot->node = std::move(node);
     slot->error = error;
@@ -107,40 +121,110 @@ void ReadAhead::readAhead(FolderReader& reader, const std::shared_ptr<Slot>& slo
 }
 
 int ReadAhead::child(FolderNode& parent, size_t entryIndex, std::shared_ptr<FolderNode>& out) {
+    const std::shared_ptr<FolderNode> self = parent.shared_from_this();
     if (parent.nextChild >= parent.children.size() ||
         parent.children[parent.nextChild]->entryIndex != entryIndex) {
         int error = 0; // not announced (recurse off): read it directly
-        out = load(reader_, parent, entryIndex, error);
+        out = load(reader_, self, entryIndex, error);
         return error;
     }
     const std::shared_ptr<Slot> slot = parent.children[parent.nextChild++];
     std::unique_lock lock(mutex_);
+    int error = 0;
     if (slot->state == Slot::State::Pending) {
         slot->state = Slot::State::Busy;
         lock.unlock();
-        int error = 0;
-        out = load(reader_, parent, entryIndex, error);
+        error = parent.folder.isOpen() ? 0 : reopen(parent);
+        if (error == 0) out = load(reader_, self, entryIndex, error);
         lock.lock();
         replaceSlot(slot, out);
         slot->state = Slot::State::Done;
-        lock.unlock();
-        workOrRoom_.notify_one();
-        return error;
-    }
-    // The helper is reading it: read further ahead meanwhile rather than wait idle.
-    while (slot->state != Slot::State::Done) {
-        if (const auto other = nextPending(slot->place)) {
-            readAhead(reader_, other, lock);
-        } else {
-            slotDone_.wait(lock);
+    } else {
+        // The helper is reading it: read further ahead meanwhile rather than wait idle.
+        while (slot->state != Slot::State::Done) {
+            if (const auto other = nextPending(slot->place)) {
+                readAhead(reader_, other, lock);
+            } else {
+                slotDone_.wait(lock);
+            }
         }
+        --unclaimed_;
+        out = std::move(slot->node);
+        error = slot->error;
     }
-    --unclaimed_;
-    out = std::move(slot->node);
-    const int error = slot->error;
     lock.unlock();
     workOrRoom_.notify_one();
+    closeIfDone(parent);
+    if (out) handOut(out);
     return error;
+}
+
+void ReadAhead::closeIfDone(FolderNode& node) {
+    if (node.nextChild < node.children.size()) return;
+    const std::lock_guard lock(mutex_);
+    if (node.borrowers == 0) node.folder.close();
+}
+
+void ReadAhead::handOut(const std::shared_ptr<FolderNode>& node) {
+    if (!node->folder.isOpen()) return;
+    handedOut_.push_back(node);
+    if (handedOut_.size() > kMaxOpenWalked) closeOldest();
+}
+
+// Closes the folders handed out longest ago until few enough are open.
+void ReadAhead::closeOldest() {
+    const std::lock_guard lock(mutex_);
+    std::erase_if(handedOut_, [](const std::weak_ptr<FolderNode>& weak) {
+        const auto node = weak.lock();
+        return !node || !node->folder.isOpen();
+    });
+    for (auto it = handedOut_.begin(); it != handedOut_.end() && handedOut_.size() > kMaxOpenWalked;) {
+        const auto node = it->lock();
+        if (node->borrowers > 0) {
+            ++it;
+            continue;
+        }
+        node->folder.close();
+        it = handedOut_.erase(it);
+    }
+}
+
+// The folder is needed again to open its subfolders: opened through the names from its
+// nearest open ancestor, or from the root's path when none is open.
+int ReadAhead::reopen(FolderNode& node) {
+    std::vector<std::string_view> names; // from the node up
+    std::shared_ptr<FolderNode> at = node.shared_from_this(), ancestor;
+    for (;;) {
+        const std::shared_ptr<FolderNode> up = at->parent.lock();
+        if (!up) break; // `at` is the root
+        names.push_back(up->batch[at->indexInParent].name);
+        at = up;
+        if (at->folder.isOpen()) {
+            ancestor = at;
+            break;
+        }
+    }
+    std::string path;
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {
+        if (!path.empty()) path += '/';
+        path += *name;
+    }
+    OpenFolder fresh;
+    int error = 0;
+    if (ancestor) {
+        error = reader_.reopen(ancestor->folder.fd(), path, node.folder, fresh);
+    } else {
+        OpenFolder root;
+        error = reader_.openRoot(rootPath_, root);
+        if (error == 0 && (root.device() != at->folder.device() || root.inode() != at->folder.inode()))
+            error = ESTALE;
+        if (error == 0 && path.empty()) fresh = std::move(root);
+        if (error == 0 && !path.empty()) error = reader_.reopen(root.fd(), path, node.folder, fresh);
+    }
+    if (error != 0) return error;
+    const std::lock_guard lock(mutex_);
+    node.folder = std::move(fresh);
+    return 0;
 }
 
 void ReadAhead::helperLoop() {

@@ -4,10 +4,16 @@
 // first, the helper reads the next unclaimed ones just behind it, so both cores do
 // file-system work and read-ahead stays short. What the walk receives is exactly what a
 // plain FolderReader would give it.
+//
+// Open descriptors stay bounded whatever the depth: a folder is closed once all its
+// subfolders are open, the oldest folders handed to the walk are closed when too many are
+// open, and a closed folder that is needed again is reopened relative to its nearest open
+// ancestor (and checked to be the same folder).
 
 #include "FolderReader.h"
 
 #include <condition_variable>
+#include <deque>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -33,14 +39,18 @@ class ReadAhead {
     // asked for in listing order. 0, an errno, or FolderReader::kPseudoFileSystem.
     int child(FolderNode& parent, size_t entryIndex, std::shared_ptr<FolderNode>& out);
 
+    // Folders the walk holds open at the most; the read-ahead adds a bounded number more.
+    static constexpr size_t kMaxOpenWalked = 32;
+
   private:
     friend struct FolderNode;
     struct Slot;
-    std::shared_ptr<FolderNode> load(FolderReader& reader, const FolderNode& parent,
+    std::shared_ptr<FolderNode> load(FolderReader& reader, const std::shared_ptr<FolderNode>& parent,
                                      size_t entryIndex, int& error);
     // Puts the node's subfolders where the node's slot stood in the walk order; under the lock.
     void replaceSlot(const std::shared_ptr<Slot>& slot, const std::shared_ptr<FolderNode>& node);
-    // The first pending folder after `from` in walk order, or null; under the lock.
+    // The first pending folder after `from` in walk order whose parent is open, or null;
+    // under the lock.
     std::shared_ptr<Slot> nextPending(std::list<std::shared_ptr<Slot>>::iterator from);
     // Reads a pending slot ahead of the walk and keeps the result for it; under the lock,
     // which it releases while reading.
@@ -49,9 +59,17 @@ class ReadAhead {
     void announceChildren(FolderNode& node);
     void helperLoop();
 
+    // Descriptor bookkeeping, on the walk's thread.
+    void handOut(const std::shared_ptr<FolderNode>& node);
+    void closeIfDone(FolderNode& node);
+    void closeOldest();
+    int reopen(FolderNode& node);
+
     bool recurse_;
+    std::string rootPath_;
     PseudoFileSystems pseudo_;
     FolderReader reader_{&pseudo_};
+    std::deque<std::weak_ptr<FolderNode>> handedOut_; // to the walk, oldest first
 
     std::mutex mutex_;
     std::condition_variable workOrRoom_;      // wakes the helper
@@ -62,7 +80,8 @@ class ReadAhead {
     std::thread helper_;
 };
 
-// One folder read: its open descriptor, its entries, and its subfolders to come.
+// One folder read: its descriptor (open while it may be needed), its entries, and its
+// subfolders to come.
 struct FolderNode : std::enable_shared_from_this<FolderNode> {
     OpenFolder folder;
     FolderBatch batch;
@@ -72,6 +91,9 @@ struct FolderNode : std::enable_shared_from_this<FolderNode> {
     friend class ReadAhead;
     std::vector<std::shared_ptr<ReadAhead::Slot>> children; // folder entries in listing order
     size_t nextChild = 0;
+    std::weak_ptr<FolderNode> parent; // none for the root
+    size_t indexInParent = 0;
+    int borrowers = 0; // helpers opening a subfolder through it; under the lock
 };
 
 } // namespace vintrel

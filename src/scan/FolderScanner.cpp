@@ -33,7 +33,7 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const st
     path_ = WithTrailingBackslash(folder);
     running_ = true;
     try {
-        walk(reader, *root);
+        walk(reader, root);
     } catch (...) {
         running_ = false;
         throw;
@@ -41,11 +41,26 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const st
     running_ = false;
 }
 
-// A folder whose reading failed part-way ends where it failed.
-void FolderScanner::walk(ReadAhead& reader, FolderNode& folder) {
-    const FolderBatch& batch = folder.batch;
-    const size_t pathLength = path_.size();
-    for (size_t i = 0; i < batch.size(); ++i) {
+// Depth first, each folder's entries in listing order, with an explicit stack so that depth
+// has no limit. A folder whose reading failed part-way ends where it failed.
+void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& root) {
+    struct Level {
+        std::shared_ptr<FolderNode> folder;
+        size_t next = 0;         // the entry to visit next
+        size_t pathLength = 0;   // of path_ for this folder
+    };
+    std::vector<Level> levels;
+    levels.push_back({root, 0, path_.size()});
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        const FolderBatch& batch = level.folder->batch;
+        if (level.next == batch.size()) {
+            levels.pop_back();
+            if (!levels.empty()) path_.resize(levels.back().pathLength);
+            host_.fileCountChanged(state_.VisitedCount, lists_.FileList.size());
+            continue;
+        }
+        const size_t i = level.next++;
         const FindRecord entry = batch[i];
         host_.processEvents();
         ++state_.VisitedCount;
@@ -53,32 +68,30 @@ void FolderScanner::walk(ReadAhead& reader, FolderNode& folder) {
         if (entry.isFolder()) {
             if (recurse_ && !IsDotOrDotDot(entry.name)) {
                 std::shared_ptr<FolderNode> child;
-                const int error = reader.child(folder, i, child);
+                const int error = reader.child(*level.folder, i, child);
                 if (error == 0) {
                     path_.append(entry.name).push_back('/');
-                    walk(reader, *child);
-                    path_.resize(pathLength);
-                } else if (error != FolderReader::kPseudoFileSystem) {
-                    ++state_.UnreadableFolders;
+                    levels.push_back({std::move(child), 0, path_.size()});
+                    continue;
                 }
+                if (error != FolderReader::kPseudoFileSystem) ++state_.UnreadableFolders;
             }
         } else {
             const SearchOptions& options = host_.options();
-            if (!passesAttributes(entry, options)) continue;
-            switch (mode_) {
-            case Mode::Types:
-                CountFileType(entry);
-                break;
-            case Mode::OfType:
-                if (typePattern_.matches(ExtensionOf(entry.name))) AddFileRecord(entry);
-                break;
-            case Mode::Filtered:
-                if (!passesFilters(entry, options)) continue;
-                AddFileRecord(entry);
-                break;
+            if (passesAttributes(entry, options)) {
+                switch (mode_) {
+                case Mode::Types:
+                    CountFileType(entry);
+                    break;
+                case Mode::OfType:
+                    if (typePattern_.matches(ExtensionOf(entry.name))) AddFileRecord(entry);
+                    break;
+                case Mode::Filtered:
+                    if (passesFilters(entry, options)) AddFileRecord(entry);
+                    break;
+                }
             }
         }
-
         if (state_.StopRequested.load(std::memory_order_relaxed)) return;
         host_.fileCountChanged(state_.VisitedCount, lists_.FileList.size());
     }

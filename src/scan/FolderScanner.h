@@ -25,7 +25,7 @@ class FolderScanner {
   private:
     enum class Mode { Types, Filtered, OfType };
 
-    void walk(ReadAhead& reader, FolderNode& folder);
+    void walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& root);
     bool passesAttributes(const FindRecord& entry, const SearchOptions& options) const;
     bool passesFilters(const FindRecord& entry, const SearchOptions& options) const;
     void CountFileType(const FindRecord& entry);

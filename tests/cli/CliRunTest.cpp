@@ -2,6 +2,7 @@
 
 #include "TempTree.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -19,11 +20,12 @@ struct Result {
     std::string out, err;
 };
 
+// `wrapper` runs the program, as in "sh -c '…; exec \"$0\" \"$@\"'".
 Result RunScan(const TempTree& scratch, const std::string& arguments,
-               const std::string& env = "LANG=C.UTF-8") {
+               const std::string& env = "LANG=C.UTF-8", const std::string& wrapper = "") {
     const std::string out = scratch.path("stdout"), err = scratch.path("stderr");
-    const std::string command =
-        "env " + env + " TZ=UTC " VINTREL_SCAN_BINARY " " + arguments + " >" + out + " 2>" + err;
+    const std::string command = "env " + env + " TZ=UTC " + wrapper + " " VINTREL_SCAN_BINARY " " +
+                                arguments + " >" + out + " 2>" + err;
     const int status = std::system(command.c_str());
     Result r;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -121,4 +123,36 @@ TEST_F(CliRun, TheOutputFileIsNeverAPlantedLinkAndAFifoWithoutReaderFails) {
     r = RunScan(scratch, "-o " + scratch.path("pipe") + " " + tree.root());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("No program reads from this pipe"), std::string::npos) << r.err;
+}
+
+TEST_F(CliRun, AnyDepthWithASmallStackAndFewDescriptors) {
+    // 100,000 levels, one file each, against the same files side by side in one folder.
+    constexpr int kLevels = 100'000;
+    const auto name = [](int level) {
+        return "f" + std::to_string(level) + ".t" + std::to_string(level % 7);
+    };
+    TempTree deep, flat;
+    deep.chain("top", kLevels, name);
+    flat.folder("top");
+    for (int level = 0; level < kLevels; ++level) flat.file("top/" + name(level));
+    const std::string limits = "sh -c 'ulimit -s 1024 && ulimit -n 256 && exec \"$0\" \"$@\"' ";
+    const Result types =
+        RunScan(scratch, "--summary " + deep.path("top"), "LANG=C.UTF-8", limits);
+    EXPECT_EQ(types.exitCode, 0) << types.err;
+    EXPECT_NE(types.err.find("Total files: 100000\nTotal size: 0 KB\nTotal types: 7\n"
+                             "Unreadable folders: 0\n"),
+              std::string::npos)
+        << types.err;
+    // The same rows; types come in the order first met, which differs between the two.
+    const auto rows = [](const std::string& csv) {
+        std::vector<std::string> lines;
+        for (size_t start = 0; start < csv.size();) {
+            const size_t end = csv.find("\r\n", start);
+            lines.push_back(csv.substr(start, end - start));
+            start = end + 2;
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    EXPECT_EQ(rows(types.out), rows(RunScan(scratch, flat.path("top")).out));
 }

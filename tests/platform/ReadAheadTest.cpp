@@ -4,37 +4,45 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <dirent.h>
+#include <fcntl.h>
 #include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace vintrel;
 using vintrel::test::TempTree;
 
 namespace {
 
-// Every entry as "path|attributes|size", depth first.
-std::vector<std::string> WalkPlain(FolderReader& reader, const OpenFolder& folder,
-                                   const std::string& path) {
+// Every entry as "path|attributes|size", depth first, appended to `seen`.
+void WalkPlain(FolderReader& reader, const OpenFolder& folder, const std::string& path,
+               std::vector<std::string>& seen) {
     FolderBatch batch;
     reader.read(folder, batch);
-    std::vector<std::string> seen;
     for (size_t i = 0; i < batch.size(); ++i) {
         const FindRecord e = batch[i];
         seen.push_back(path + std::string(e.name) + "|" + std::to_string(e.attributes) + "|" +
                        std::to_string(e.size));
         if (e.isFolder() && !IsDotOrDotDot(e.name)) {
             OpenFolder child;
-            if (reader.openChild(folder, e.name.data(), child) == 0) {
-                auto below = WalkPlain(reader, child, path + std::string(e.name) + "/");
-                seen.insert(seen.end(), below.begin(), below.end());
-            }
+            if (reader.openChild(folder, e.name.data(), child) == 0)
+                WalkPlain(reader, child, path + std::string(e.name) + "/", seen);
         }
     }
+}
+
+std::vector<std::string> WalkPlain(FolderReader& reader, const OpenFolder& folder,
+                                   const std::string& path) {
+    std::vector<std::string> seen;
+    WalkPlain(reader, folder, path, seen);
     return seen;
 }
 
-std::vector<std::string> WalkAhead(ReadAhead& reader, FolderNode& node, const std::string& path,
-                                   const std::function<void()>& perEntry = {}) {
-    std::vector<std::string> seen;
+void WalkAhead(ReadAhead& reader, FolderNode& node, const std::string& path,
+               const std::function<void()>& perEntry, std::vector<std::string>& seen) {
     for (size_t i = 0; i < node.batch.size(); ++i) {
         if (perEntry) perEntry();
         const FindRecord e = node.batch[i];
@@ -42,12 +50,16 @@ std::vector<std::string> WalkAhead(ReadAhead& reader, FolderNode& node, const st
                        std::to_string(e.size));
         if (e.isFolder() && !IsDotOrDotDot(e.name)) {
             std::shared_ptr<FolderNode> child;
-            if (reader.child(node, i, child) == 0) {
-                auto below = WalkAhead(reader, *child, path + std::string(e.name) + "/", perEntry);
-                seen.insert(seen.end(), below.begin(), below.end());
-            }
+            if (reader.child(node, i, child) == 0)
+                WalkAhead(reader, *child, path + std::string(e.name) + "/", perEntry, seen);
         }
     }
+}
+
+std::vector<std::string> WalkAhead(ReadAhead& reader, FolderNode& node, const std::string& path,
+                                   const std::function<void()>& perEntry = {}) {
+    std::vector<std::string> seen;
+    WalkAhead(reader, node, path, perEntry, seen);
     return seen;
 }
 
@@ -86,17 +98,67 @@ TEST(ReadAhead, GivesTheSameEntriesInTheSameOrderAsAPlainWalk) {
 TEST(ReadAhead, AWalkLeftHalfWayEndsCleanly) {
     TempTree tree;
     BuildRandomTree(tree, 200);
+    const auto openDescriptors = [] {
+        int count = 0;
+        DIR* fds = opendir("/proc/self/fd");
+        while (readdir(fds)) ++count;
+        closedir(fds);
+        return count;
+    };
+    const int before = openDescriptors();
     for (int stopAfter : {1, 10, 100, 500}) {
+        {
+            ReadAhead reader(true);
+            std::shared_ptr<FolderNode> node;
+            ASSERT_EQ(reader.openRoot(tree.root(), node), 0);
+            int entries = 0;
+            EXPECT_THROW(WalkAhead(reader, *node, "",
+                                   [&] {
+                                       if (++entries == stopAfter)
+                                           throw std::runtime_error("stop");
+                                   }),
+                         std::runtime_error);
+            EXPECT_EQ(entries, stopAfter);
+        }
+        EXPECT_EQ(openDescriptors(), before) << "after a stop at entry " << stopAfter;
+    }
+}
+
+TEST(ReadAhead, FewDescriptorsServeADeepTreeThatBranchesAtEveryLevel) {
+    // Every level holds "a" (the way down) and "b" (a leaf, reached on the way back up, when
+    // the folders above have long been closed and must be opened again).
+    TempTree tree;
+    constexpr int kLevels = 1500;
+    int fd = open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < kLevels; ++level) {
+        ASSERT_EQ(mkdirat(fd, "b", 0755), 0);
+        close(openat(fd, ("b/f" + std::to_string(level)).c_str(), O_WRONLY | O_CREAT, 0644));
+        ASSERT_EQ(mkdirat(fd, "a", 0755), 0);
+        const int next = openat(fd, "a", O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+    }
+    close(fd);
+    FolderReader plainReader;
+    OpenFolder root;
+    RaiseOpenFileLimit();
+    ASSERT_EQ(plainReader.openRoot(tree.root(), root), 0);
+    const auto expected = WalkPlain(plainReader, root, "");
+    root.close();
+
+    const pid_t child = fork();
+    if (child == 0) {
+        rlimit limit{128, 128};
+        setrlimit(RLIMIT_NOFILE, &limit);
         ReadAhead reader(true);
         std::shared_ptr<FolderNode> node;
-        ASSERT_EQ(reader.openRoot(tree.root(), node), 0);
-        int entries = 0;
-        EXPECT_THROW(WalkAhead(reader, *node, "",
-                               [&] {
-                                   if (++entries == stopAfter) throw std::runtime_error("stop");
-                               }),
-                     std::runtime_error);
+        if (reader.openRoot(tree.root(), node) != 0) _exit(2);
+        _exit(WalkAhead(reader, *node, "") == expected ? 0 : 1);
     }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(ReadAhead, WithoutRecursionOnlyTheRootIsRead) {

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vintrel::test {
 
@@ -27,22 +28,48 @@ void MakeParents(const std::string& path) {
     }
 }
 
-void RemoveContents(int dirFd) {
-    DIR* dir = fdopendir(dirFd);
-    if (!dir) return;
-    while (dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        if (entry->d_type == DT_DIR) {
-            fchmodat(dirfd(dir), name.c_str(), 0755, 0);
-            const int child = openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-            if (child >= 0) RemoveContents(child);
-            unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR);
-        } else {
-            unlinkat(dirfd(dir), name.c_str(), 0);
+// Removes everything in the folder without recursion, so that depth has no limit: each
+// subfolder is emptied in turn, its own subfolders moved up beside it first.
+void RemoveContents(int root) {
+    unsigned moved = 0;
+    for (bool any = true; any;) {
+        any = false;
+        DIR* dir = fdopendir(dup(root));
+        if (!dir) return;
+        std::vector<std::pair<std::string, bool>> entries;
+        while (dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") entries.emplace_back(name, entry->d_type == DT_DIR);
+        }
+        closedir(dir);
+        for (const auto& [name, isFolder] : entries) {
+            any = true;
+            if (!isFolder) {
+                unlinkat(root, name.c_str(), 0);
+                continue;
+            }
+            fchmodat(root, name.c_str(), 0755, 0);
+            const int folder = openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+            if (folder >= 0) {
+                DIR* inner = fdopendir(folder);
+                std::vector<std::pair<std::string, bool>> below;
+                while (dirent* entry = inner ? readdir(inner) : nullptr) {
+                    const std::string child = entry->d_name;
+                    if (child != "." && child != "..") below.emplace_back(child, entry->d_type == DT_DIR);
+                }
+                for (const auto& [child, childIsFolder] : below) {
+                    if (childIsFolder) {
+                        const std::string up = "\x01up" + std::to_string(moved++);
+                        renameat(dirfd(inner), child.c_str(), root, up.c_str());
+                    } else {
+                        unlinkat(dirfd(inner), child.c_str(), 0);
+                    }
+                }
+                if (inner) closedir(inner);
+            }
+            unlinkat(root, name.c_str(), AT_REMOVEDIR);
         }
     }
-    closedir(dir);
 }
 
 } // namespace
@@ -118,7 +145,27 @@ void RemoveTree(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
     if (fd < 0) return;
     RemoveContents(fd);
+    ::close(fd);
     ::rmdir(path.c_str());
+}
+
+void TempTree::chain(const std::string& relative, int levels,
+                     const std::function<std::string(int level)>& fileAt) {
+    folder(relative);
+    int fd = ::open(path(relative).c_str(), O_RDONLY | O_DIRECTORY);
+    Check(fd >= 0, "open " + relative);
+    for (int level = 0; level < levels; ++level) {
+        const std::string name = fileAt(level);
+        const int file = openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        Check(file >= 0, "create " + name);
+        ::close(file);
+        Check(mkdirat(fd, "d", 0755) == 0, "mkdir");
+        const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        Check(next >= 0, "open d");
+        ::close(fd);
+        fd = next;
+    }
+    ::close(fd);
 }
 
 } // namespace vintrel::test

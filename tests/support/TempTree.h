@@ -3,6 +3,7 @@
 // deeper than PATH_MAX and with names that are not UTF-8).
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace vintrel::test {
@@ -25,6 +26,10 @@ class TempTree {
     void fifo(const std::string& relative);
     void setModified(const std::string& relative, int64_t unixSeconds);
     void chmod(const std::string& relative, unsigned mode);
+    // A chain of `levels` folders named "d" below `relative`, each level holding one empty
+    // file named fileAt(level); built relative to each folder, so deeper than PATH_MAX.
+    void chain(const std::string& relative, int levels,
+               const std::function<std::string(int level)>& fileAt);
 
   private:
     std::string root_;
