@@ -203,6 +203,7 @@ class TForm1 : public QMainWindow {
     void syncOptions();
     void enableCompanions();
     void reportUnreadableRoot(const std::string& folder);
+    void reportLeftOut();
 
     Collation collation_;
     LocaleSettings locale_;

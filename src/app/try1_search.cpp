@@ -124,6 +124,15 @@ void TForm1::Button1Click() {
     } else {
         BuildTypeTable();
     }
+    reportLeftOut();
+}
+
+// After the build's clean-up has cleared the status text: what the tables do not show.
+void TForm1::reportLeftOut() {
+    if (state_.UnreadableEntries == 0 || !state_.RootError.empty()) return;
+    HeaderControl1->setSimpleText(
+        QStringLiteral("%1 entries could not be read and were left out")
+            .arg(state_.UnreadableEntries));
 }
 
 void TForm1::ResetDisplay() {
@@ -178,7 +187,7 @@ void TForm1::BuildTypeTable() {
         const TypeRowTexts texts =
             MakeTypeRow(record, GetTypeDescription(DisplayText(record.Extension)), locale_);
         rows->appendRow({texts.begin(), texts.end()}, record.Extension);
-        total += record.TotalSize;
+        total = SaturatingAdd(total, record.TotalSize);
     }
     rows->commitRows();
     Label5->setText(QStringLiteral("Total size: ") +
@@ -246,6 +255,7 @@ void TForm1::runTypeListing() {
     // A type listing with an empty root folder does nothing.
     if (rootFolder().empty()) return;
     BuildFileTable(CurrentType);
+    reportLeftOut();
 }
 
 void TForm1::PopupMenu1Popup() {

@@ -100,7 +100,7 @@ int Run(const CliArguments& args) {
         sink.add(HeaderOf(kTypeColumns));
         for (size_t i = 0; i < lists.TypeIndex.size(); ++i) {
             const TDataRec& record = lists.TypeList[lists.TypeIndex[i].Position];
-            totalSize += record.TotalSize;
+            totalSize = SaturatingAdd(totalSize, record.TotalSize);
             sink.add(CsvOf(
                 MakeTypeRow(record, GetTypeDescription(DisplayText(record.Extension)), locale)));
         }
@@ -109,7 +109,7 @@ int Run(const CliArguments& args) {
         const DateTextFormat dates(locale);
         listedCount = lists.FileList.size();
         for (const TFileRec& record : lists.FileList) {
-            totalSize += record.Size;
+            totalSize = SaturatingAdd(totalSize, record.Size);
             sink.add(CsvOf(MakeFileRow(record, dates, locale)));
         }
         lists.FileList.clear();
@@ -126,11 +126,20 @@ int Run(const CliArguments& args) {
                          listedCount, FormatFileSize(totalSize, locale).c_str(),
                          FileCountText(state.VisitedCount, listedCount).c_str());
         }
-        std::fprintf(stderr, "Unreadable folders: %lld\n",
-                     static_cast<long long>(state.UnreadableFolders));
-    } else if (state.UnreadableFolders > 0) {
-        std::fprintf(stderr, "vintrel2-scan: %lld folder(s) could not be read and were skipped\n",
-                     static_cast<long long>(state.UnreadableFolders));
+        std::fprintf(stderr, "Unreadable folders: %lld\nUnreadable entries: %lld\n",
+                     static_cast<long long>(state.UnreadableFolders),
+                     static_cast<long long>(state.UnreadableEntries));
+    } else {
+        if (state.UnreadableFolders > 0) {
+            std::fprintf(stderr,
+                         "vintrel2-scan: %lld folder(s) could not be read and were skipped\n",
+                         static_cast<long long>(state.UnreadableFolders));
+        }
+        if (state.UnreadableEntries > 0) {
+            std::fprintf(stderr,
+                         "vintrel2-scan: %lld entries could not be read and were left out\n",
+                         static_cast<long long>(state.UnreadableEntries));
+        }
     }
     if (state.StopRequested) {
         std::fputs("vintrel2-scan: stopped; the results are incomplete\n", stderr);

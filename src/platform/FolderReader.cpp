@@ -106,8 +106,12 @@ bool FindRecord::isFolder() const {
 
 FindRecord FolderBatch::operator[](size_t i) const {
     const Entry& e = entries_[i];
-    return FindRecord{std::string_view(names_.data() + e.nameOffset, e.nameLength), e.attributes,
-                      e.size, e.created, e.modified};
+    return FindRecord{std::string_view(names_.data() + e.nameOffset, e.nameLength),
+                      e.attributes,
+                      e.size,
+                      e.created,
+                      e.modified,
+                      e.detailsKnown};
 }
 
 void FolderBatch::clear() {
@@ -240,7 +244,8 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
                                      0,
                                      0,
                                      0,
-                                     0};
+                                     0,
+                                     true};
             if (d->d_type == DT_DIR) {
                 entry.attributes = kAttrDirectory | (IsHiddenName(name) ? kAttrHidden : 0);
             } else {
@@ -256,9 +261,9 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
                     continue; // gone since the listing was read
                 } else {
                     // Listed but not examinable (a folder without search permission):
-                    // keep what the listing itself says.
+                    // nothing but the name is known, and no value is made up.
                     entry.attributes = IsHiddenName(name) ? kAttrHidden : 0;
-                    if (d->d_type == DT_LNK) entry.attributes |= kAttrReparsePoint;
+                    entry.detailsKnown = false;
                 }
             }
             batch.names_.append(name);

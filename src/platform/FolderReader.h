@@ -22,6 +22,9 @@ struct FindRecord {
     int64_t size = 0;
     FileTime created = 0; // birth time, or the modification time where none is kept
     FileTime modified = 0;
+    // False when the entry is listed but its details cannot be read (a folder that may be
+    // listed but not searched): its size, times and kind are then unknown.
+    bool detailsKnown = true;
 
     bool isFolder() const;
 };
@@ -40,6 +43,7 @@ class FolderBatch {
         uint32_t attributes;
         int64_t size;
         FileTime created, modified;
+        bool detailsKnown;
     };
     std::string names_;
     std::vector<Entry> entries_;

@@ -11,7 +11,14 @@ using FileTime = int64_t;
 inline constexpr int64_t kTicksPerSecond = 10'000'000;
 inline constexpr int64_t kUnixEpochInTicks = 116'444'736'000'000'000; // 1970-01-01 UTC
 
+// The times a date can show: 1601-01-01 00:00:00 to 9999-12-31 23:59:59 UTC.
+inline constexpr int64_t kFirstUnixSecond = -11'644'473'600;
+inline constexpr int64_t kLastUnixSecond = 253'402'300'799;
+
+// Times outside what a date can show are clamped to its ends.
 constexpr FileTime FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
+    if (seconds < kFirstUnixSecond) return 0;
+    if (seconds > kLastUnixSecond) seconds = kLastUnixSecond, nanoseconds = 999'999'999;
     return kUnixEpochInTicks + seconds * kTicksPerSecond + nanoseconds / 100;
 }
 

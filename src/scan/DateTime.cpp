@@ -31,7 +31,12 @@ CivilTime DecodeLocalDateTime(LocalDateTime value) {
 }
 
 LocalDateTime FileTimeToLocalDateTime(FileTime time) {
-    return EncodeLocalDateTime(ToLocalCivilTime(time));
+    CivilTime local = ToLocalCivilTime(time);
+    if (local.year > 9999) {
+        // The last UTC moment that a date shows is a later year east of Greenwich.
+        local = CivilTime{9999, 12, 31, 23, 59, 59, 999};
+    }
+    return EncodeLocalDateTime(local);
 }
 
 int CompareDays(LocalDateTime picker, LocalDateTime file) {

@@ -16,6 +16,8 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const st
     if (running_) throw std::logic_error("A walk is already running");
     if (folder.empty()) return;
     state_.RootError.clear();
+    state_.UnreadableFolders = 0;
+    state_.UnreadableEntries = 0;
 
     mode_ = mode == kModeTypes      ? Mode::Types
             : mode == kModeFiltered ? Mode::Filtered
@@ -65,7 +67,9 @@ void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& r
         host_.processEvents();
         ++state_.VisitedCount;
 
-        if (entry.isFolder()) {
+        if (!entry.detailsKnown) {
+            ++state_.UnreadableEntries;
+        } else if (entry.isFolder()) {
             if (recurse_ && !IsDotOrDotDot(entry.name)) {
                 std::shared_ptr<FolderNode> child;
                 const int error = reader.child(*level.folder, i, child);

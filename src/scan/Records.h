@@ -66,6 +66,13 @@ class TFileList {
     char* blockNext_ = nullptr;
 };
 
+// Sizes add up without overflow: a total that would pass the largest value stays there.
+inline int64_t SaturatingAdd(int64_t total, int64_t size) {
+    int64_t sum = 0;
+    if (__builtin_add_overflow(total, size, &sum)) return size < 0 ? INT64_MIN : INT64_MAX;
+    return sum;
+}
+
 struct TDataRec {
     explicit TDataRec(const FindRecord& entry);
 
@@ -74,7 +81,7 @@ struct TDataRec {
     // Counts a file already known to be of this type.
     void addCounted(int64_t size) {
         ++Count;
-        TotalSize += size;
+        TotalSize = SaturatingAdd(TotalSize, size);
     }
 
     std::string Extension; // letter case of the first file counted

@@ -86,6 +86,7 @@ struct ScanState {
     int64_t VisitedCount = 0;
     int64_t TypedFileCount = 0;
     int64_t UnreadableFolders = 0; // below the root; skipped
+    int64_t UnreadableEntries = 0; // listed, but their details could not be read; left out
     std::string RootError;         // why the root could not be read; empty when it could
 };
 

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,7 +26,7 @@ struct Result {
 Result RunScan(const TempTree& scratch, const std::string& arguments,
                const std::string& env = "LANG=C.UTF-8", const std::string& wrapper = "") {
     const std::string out = scratch.path("stdout"), err = scratch.path("stderr");
-    const std::string command = "env " + env + " TZ=UTC " + wrapper + " " VINTREL_SCAN_BINARY " " +
+    const std::string command = "env TZ=UTC " + env + " " + wrapper + " " VINTREL_SCAN_BINARY " " +
                                 arguments + " >" + out + " 2>" + err;
     const int status = std::system(command.c_str());
     Result r;
@@ -155,4 +157,27 @@ TEST_F(CliRun, AnyDepthWithASmallStackAndFewDescriptors) {
         return lines;
     };
     EXPECT_EQ(rows(types.out), rows(RunScan(scratch, flat.path("top")).out));
+}
+
+TEST_F(CliRun, HugeSparseFilesAndFarTimesGiveTrueTexts) {
+    // tmpfs holds files of exabytes (sparse) and times tens of thousands of years away.
+    char folder[] = "/dev/shm/vintrel-huge-XXXXXX";
+    if (!mkdtemp(folder)) GTEST_SKIP() << "no /dev/shm";
+    const std::string a = std::string(folder) + "/a.bin", b = std::string(folder) + "/b.bin";
+    ASSERT_EQ(std::system(("truncate -s 4E " + a + " " + b).c_str()), 0);
+    const timespec future[2] = {{1'000'000'000'000, 0}, {1'000'000'000'000, 0}};
+    const timespec past[2] = {{-1'000'000'000'000, 0}, {-1'000'000'000'000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, a.c_str(), future, 0), 0);
+    ASSERT_EQ(utimensat(AT_FDCWD, b.c_str(), past, 0), 0);
+
+    const Result types = RunScan(scratch, "--summary " + std::string(folder));
+    EXPECT_NE(types.out.find(".bin,\"BIN File\",2,\"8589934592 GB\""), std::string::npos)
+        << types.out;
+    const Result tokyo = RunScan(scratch, "--list " + std::string(folder), "LANG=C.UTF-8 TZ=Asia/Tokyo");
+    EXPECT_NE(tokyo.out.find("\"9999-12-31 23:59\",\"4294967296 GB\""), std::string::npos)
+        << tokyo.out;
+    const Result utc = RunScan(scratch, "--list " + std::string(folder));
+    EXPECT_NE(utc.out.find("\"1601-01-01 00:00\",\"4294967296 GB\""), std::string::npos)
+        << utc.out;
+    vintrel::test::RemoveTree(folder);
 }

@@ -78,3 +78,43 @@ TEST(ScanLimits, UnreadableFoldersAreSkippedAndCounted) {
     EXPECT_EQ(result[0], 1); // open/a.txt
     EXPECT_EQ(result[1], 1); // closed
 }
+
+TEST(ScanLimits, EntriesWhoseDetailsCannotBeReadAreLeftOutAndCounted) {
+    // A folder that may be listed but not searched: names without sizes, times or kinds.
+    TempTree tree;
+    tree.file("open/a.txt", std::string(3000, 'a'));
+    tree.file("listonly/b.txt", std::string(5000, 'b'));
+    tree.file("listonly/c.doc");
+    tree.chmod("listonly", 0444);
+
+    int64_t result[5] = {};
+    int channel[2];
+    ASSERT_EQ(pipe(channel), 0);
+    const int status = RunUnprivileged([&] {
+        ScanRig rig;
+        rig.scan(tree.root(), "+");
+        const int64_t counted = rig.state.TypedFileCount;
+        const int64_t types = static_cast<int64_t>(rig.lists.TypeIndex.size());
+        const int64_t leftOut = rig.state.UnreadableEntries;
+        // A size filter ("less than 10 KB") passes no invented size of 0 either.
+        rig.host.opts.fileSize = true;
+        rig.host.opts.fileSizeIndex = 2;
+        rig.host.opts.fileSizeKb = 10;
+        rig.scan(tree.root(), "x");
+        const int64_t counts[5] = {counted, types, leftOut,
+                                   static_cast<int64_t>(rig.lists.FileList.size()),
+                                   rig.state.UnreadableEntries};
+        return write(channel[1], counts, sizeof counts) == sizeof counts ? 0 : 4;
+    });
+    close(channel[1]);
+    const ssize_t got = read(channel[0], result, sizeof result);
+    close(channel[0]);
+    tree.chmod("listonly", 0755);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof result));
+    EXPECT_EQ(result[0], 1); // open/a.txt only
+    EXPECT_EQ(result[1], 1); // .txt
+    EXPECT_EQ(result[2], 2);
+    EXPECT_EQ(result[3], 1);
+    EXPECT_EQ(result[4], 2);
+}
