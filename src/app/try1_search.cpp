@@ -130,9 +130,8 @@ void TForm1::Button1Click() {
 // After the build's clean-up has cleared the status text: what the tables do not show.
 void TForm1::reportLeftOut() {
     if (state_.UnreadableEntries == 0 || !state_.RootError.empty()) return;
-    HeaderControl1->setSimpleText(
-        QStringLiteral("%1 entries could not be read and were left out")
-            .arg(state_.UnreadableEntries));
+    HeaderControl1->setSimpleText(QStringLiteral("%1 entries could not be read and were left out")
+                                      .arg(state_.UnreadableEntries));
 }
 
 void TForm1::ResetDisplay() {

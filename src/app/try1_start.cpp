@@ -8,6 +8,7 @@
 #include "Lamp.h"
 #include "SortListView.h"
 #include "SystemLocale.h"
+#include "Paths.h"
 #include "Utf8.h"
 
 #include <QAction>
@@ -29,7 +30,8 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
     const bool onlySkinSwitch = arguments.size() == 2 && SkinRequested(arguments) &&
                                 RootDirFromArgument(arguments[1]) != arguments[1];
     if (arguments.size() > 1 && !onlySkinSwitch) {
-        const std::string root = RootDirFromArgument(arguments[1]);
+        // Absolute, so that every command acts on the file the table names.
+        const std::string root = RootDirFromArgument(AbsolutePath(arguments[1]));
         RootDir->setText(QString::fromStdString(DisplayText(root)));
         rootBytes_ = root;
     }

@@ -6,6 +6,7 @@
 #include "Csv.h"
 #include "Errors.h"
 #include "FolderScanner.h"
+#include "Paths.h"
 #include "RowTexts.h"
 #include "SystemLocale.h"
 #include "TypeDescription.h"
@@ -83,7 +84,9 @@ int Run(const CliArguments& args) {
 
     gState = &state;
     std::signal(SIGINT, OnInterrupt);
-    scanner.ScanFolder(args.folder, args.recurse, args.mode);
+    // Listed paths are absolute, whatever the folder was given as.
+    const std::string folder = AbsolutePath(args.folder);
+    scanner.ScanFolder(folder, args.recurse, args.mode);
     host.finish();
     std::signal(SIGINT, SIG_DFL);
 

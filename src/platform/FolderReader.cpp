@@ -174,7 +174,8 @@ int FolderReader::reopen(int from, const std::string& path, const OpenFolder& kn
             if (end == std::string::npos || end <= start) end = path.size();
         }
         const std::string piece = path.substr(start, end - start);
-        const int next = ::openat(fd, piece.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int next =
+            ::openat(fd, piece.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         const int error = errno;
         if (fd != from) ::close(fd);
         if (next < 0) return error;

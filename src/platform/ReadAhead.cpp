@@ -178,7 +178,8 @@ void ReadAhead::closeOldest() {
         const auto node = weak.lock();
         return !node || !node->folder.isOpen();
     });
-    for (auto it = handedOut_.begin(); it != handedOut_.end() && handedOut_.size() > kMaxOpenWalked;) {
+    for (auto it = handedOut_.begin();
+         it != handedOut_.end() && handedOut_.size() > kMaxOpenWalked;) {
         const auto node = it->lock();
         if (node->borrowers > 0) {
             ++it;
@@ -216,10 +217,12 @@ int ReadAhead::reopen(FolderNode& node) {
     } else {
         OpenFolder root;
         error = reader_.openRoot(rootPath_, root);
-        if (error == 0 && (root.device() != at->folder.device() || root.inode() != at->folder.inode()))
+        if (error == 0 &&
+            (root.device() != at->folder.device() || root.inode() != at->folder.inode()))
             error = ESTALE;
         if (error == 0 && path.empty()) fresh = std::move(root);
-        if (error == 0 && !path.empty()) error = reader_.reopen(root.fd(), path, node.folder, fresh);
+        if (error == 0 && !path.empty())
+            error = reader_.reopen(root.fd(), path, node.folder, fresh);
     }
     if (error != 0) return error;
     const std::lock_guard lock(mutex_);

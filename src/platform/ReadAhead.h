@@ -45,8 +45,9 @@ class ReadAhead {
   private:
     friend struct FolderNode;
     struct Slot;
-    std::shared_ptr<FolderNode> load(FolderReader& reader, const std::shared_ptr<FolderNode>& parent,
-                                     size_t entryIndex, int& error);
+    std::shared_ptr<FolderNode> load(FolderReader& reader,
+                                     const std::shared_ptr<FolderNode>& parent, size_t entryIndex,
+                                     int& error);
     // Puts the node's subfolders where the node's slot stood in the walk order; under the lock.
     void replaceSlot(const std::shared_ptr<Slot>& slot, const std::shared_ptr<FolderNode>& node);
     // The first pending folder after `from` in walk order whose parent is open, or null;

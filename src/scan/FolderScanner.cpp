@@ -48,8 +48,8 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const st
 void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& root) {
     struct Level {
         std::shared_ptr<FolderNode> folder;
-        size_t next = 0;         // the entry to visit next
-        size_t pathLength = 0;   // of path_ for this folder
+        size_t next = 0;       // the entry to visit next
+        size_t pathLength = 0; // of path_ for this folder
     };
     std::vector<Level> levels;
     levels.push_back({root, 0, path_.size()});

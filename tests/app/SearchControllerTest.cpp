@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <unistd.h>
 
 using namespace vintrel;
 using vintrel::test::Column;
@@ -152,6 +153,21 @@ TEST_F(Search, ClosingTheWindowDuringASearchEndsTheProgram) {
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(form->scanState().StopRequested);
     EXPECT_LT(form->scanState().VisitedCount, 3000); // the walk did not go on to the end
+}
+
+TEST_F(Search, ARelativeRootBecomesAbsolute) {
+    char* before = get_current_dir_name();
+    ASSERT_EQ(chdir(tree.path("sub").c_str()), 0);
+    auto form = Start("../b.txt"); // a file: its folder is the root
+    auto dot = Start(".");
+    ASSERT_EQ(chdir(before), 0);
+    free(before);
+    EXPECT_EQ(form->RootDir->text().toStdString(), tree.path("sub/../"));
+    EXPECT_EQ(dot->RootDir->text().toStdString(), tree.path("sub/"));
+    form->AttribsChk->setChecked(true);
+    form->Button1->click();
+    EXPECT_TRUE(
+        Column(form->ListView2, 0).contains(QString::fromStdString(tree.path("sub/../b.txt"))));
 }
 
 TEST_F(Search, EscapeStopsAListingAndItsRowsStay) {

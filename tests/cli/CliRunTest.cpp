@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -138,8 +138,7 @@ TEST_F(CliRun, AnyDepthWithASmallStackAndFewDescriptors) {
     flat.folder("top");
     for (int level = 0; level < kLevels; ++level) flat.file("top/" + name(level));
     const std::string limits = "sh -c 'ulimit -s 1024 && ulimit -n 256 && exec \"$0\" \"$@\"' ";
-    const Result types =
-        RunScan(scratch, "--summary " + deep.path("top"), "LANG=C.UTF-8", limits);
+    const Result types = RunScan(scratch, "--summary " + deep.path("top"), "LANG=C.UTF-8", limits);
     EXPECT_EQ(types.exitCode, 0) << types.err;
     EXPECT_NE(types.err.find("Total files: 100000\nTotal size: 0 KB\nTotal types: 7\n"
                              "Unreadable folders: 0\n"),
@@ -173,11 +172,19 @@ TEST_F(CliRun, HugeSparseFilesAndFarTimesGiveTrueTexts) {
     const Result types = RunScan(scratch, "--summary " + std::string(folder));
     EXPECT_NE(types.out.find(".bin,\"BIN File\",2,\"8589934592 GB\""), std::string::npos)
         << types.out;
-    const Result tokyo = RunScan(scratch, "--list " + std::string(folder), "LANG=C.UTF-8 TZ=Asia/Tokyo");
+    const Result tokyo =
+        RunScan(scratch, "--list " + std::string(folder), "LANG=C.UTF-8 TZ=Asia/Tokyo");
     EXPECT_NE(tokyo.out.find("\"9999-12-31 23:59\",\"4294967296 GB\""), std::string::npos)
         << tokyo.out;
     const Result utc = RunScan(scratch, "--list " + std::string(folder));
-    EXPECT_NE(utc.out.find("\"1601-01-01 00:00\",\"4294967296 GB\""), std::string::npos)
-        << utc.out;
+    EXPECT_NE(utc.out.find("\"1601-01-01 00:00\",\"4294967296 GB\""), std::string::npos) << utc.out;
     vintrel::test::RemoveTree(folder);
+}
+
+TEST_F(CliRun, ARelativeFolderIsListedWithAbsolutePaths) {
+    const Result r = RunScan(scratch, "--list .", "LANG=C.UTF-8",
+                             "sh -c 'cd \"" + tree.root() + "\" && exec \"$0\" \"$@\"'");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\r\n" + tree.path("b.txt") + ","), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("./"), std::string::npos);
 }

@@ -2,10 +2,10 @@
 #include "FileAttributes.h"
 #include "TempTree.h"
 
-#include <functional>
-#include <gtest/gtest.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
+#include <gtest/gtest.h>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -114,8 +114,7 @@ TEST(ReadAhead, AWalkLeftHalfWayEndsCleanly) {
             int entries = 0;
             EXPECT_THROW(WalkAhead(reader, *node, "",
                                    [&] {
-                                       if (++entries == stopAfter)
-                                           throw std::runtime_error("stop");
+                                       if (++entries == stopAfter) throw std::runtime_error("stop");
                                    }),
                          std::runtime_error);
             EXPECT_EQ(entries, stopAfter);

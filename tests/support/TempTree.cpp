@@ -55,7 +55,8 @@ void RemoveContents(int root) {
                 std::vector<std::pair<std::string, bool>> below;
                 while (dirent* entry = inner ? readdir(inner) : nullptr) {
                     const std::string child = entry->d_name;
-                    if (child != "." && child != "..") below.emplace_back(child, entry->d_type == DT_DIR);
+                    if (child != "." && child != "..")
+                        below.emplace_back(child, entry->d_type == DT_DIR);
                 }
                 for (const auto& [child, childIsFolder] : below) {
                     if (childIsFolder) {
