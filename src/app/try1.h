@@ -197,7 +197,7 @@ class TForm1 : public QMainWindow {
     // try1_search.cpp
     void ResetDisplay();
     void BuildTypeTable();
-    void BuildFileTable(const std::string& mode);
+    void BuildFileTable(const ScanMode& mode);
     void runTypeListing();
     void showProgress();
     void syncOptions();

@@ -120,7 +120,7 @@ void TForm1::Button1Click() {
                            FileCreated->isChecked() || FileModified->isChecked() ||
                            AttribsChk->isChecked() || FileSize->isChecked();
     if (anyFilter) {
-        BuildFileTable(kModeFiltered);
+        BuildFileTable(ScanMode::Filtered());
     } else {
         BuildTypeTable();
     }
@@ -163,7 +163,7 @@ void TForm1::BuildTypeTable() {
         *this, [this] { lists_.clearTypes(); }, searchRunning_);
     countingTypes_ = true;
     try {
-        scanner_.ScanFolder(rootFolder(), incsubs->isChecked(), kModeTypes);
+        scanner_.ScanFolder(rootFolder(), incsubs->isChecked(), ScanMode::Types());
     } catch (...) {
         countingTypes_ = false;
         throw;
@@ -194,7 +194,7 @@ void TForm1::BuildTypeTable() {
     Label3->setText(QStringLiteral("Total types: ") + QString::number(rows->rowCount()));
 }
 
-void TForm1::BuildFileTable(const std::string& mode) {
+void TForm1::BuildFileTable(const ScanMode& mode) {
     const BuildCleanup cleanup(
         *this, [this] { lists_.FileList.clear(); }, searchRunning_);
     lists_.FileList.clear();
@@ -253,7 +253,7 @@ void TForm1::runTypeListing() {
     ListView2->rows()->clear();
     // A type listing with an empty root folder does nothing.
     if (rootFolder().empty()) return;
-    BuildFileTable(CurrentType);
+    BuildFileTable(ScanMode::OfType(CurrentType));
     reportLeftOut();
 }
 

@@ -146,7 +146,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args) {
             listAll = true;
         } else if (arg == "--type") {
             typeMode = true;
-            result.mode = value();
+            result.mode = ScanMode::OfType(value());
         } else if (arg == "--include-hidden") {
             flag();
             o.excludeHidden = false;
@@ -176,7 +176,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args) {
     if (result.folder.empty()) throw UsageError("FOLDER is empty");
 
     if (listAll) result.options.attribsChk = true;
-    if (!typeMode) result.mode = result.options.anyFilter() ? "x" : "+";
+    if (!typeMode) result.mode = result.options.anyFilter() ? ScanMode::Filtered() : ScanMode::Types();
     return result;
 }
 

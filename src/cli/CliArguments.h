@@ -1,6 +1,7 @@
 #pragma once
 // The command line of vintrel2-scan.
 
+#include "FolderScanner.h"
 #include "ScanHost.h"
 
 #include <stdexcept>
@@ -18,7 +19,7 @@ struct CliArguments {
     std::string folder;
     SearchOptions options;
     bool recurse = true;
-    std::string mode = "+"; // "+", "x" or a type text
+    ScanMode mode;
     std::string outputFile; // empty: standard output
     bool summary = false;
     bool help = false;

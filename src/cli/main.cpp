@@ -78,7 +78,7 @@ int Run(const CliArguments& args) {
     const Collation collation = Collation::FromEnvironment();
     ResultLists lists(collation);
     ScanState state;
-    const bool typeStatistics = args.mode == kModeTypes;
+    const bool typeStatistics = args.mode.kind == ScanMode::Kind::Types;
     CliHost host(args.options, typeStatistics, isatty(STDERR_FILENO));
     FolderScanner scanner(host, state, lists);
 

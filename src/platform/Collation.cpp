@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 #include <stdexcept>
+#include <unicode/uchar.h>
 #include <unicode/ucol.h>
+#include <unicode/utf16.h>
 
 namespace vintrel {
 
@@ -19,7 +21,9 @@ Collation::Collation(const std::string& icuLocale) : locale_(icuLocale) {
         throw std::runtime_error("Cannot open the collation for locale '" + icuLocale +
                                  "': " + u_errorName(status));
     }
-    ucol_setStrength(collator_.get(), UCOL_SECONDARY);
+    // Case is folded away beforehand; every other difference counts. Some tailorings (Japanese)
+    // tell width and kana apart only below the tertiary level.
+    ucol_setStrength(collator_.get(), UCOL_IDENTICAL);
 }
 
 Collation::~Collation() = default;
@@ -51,19 +55,36 @@ Collation Collation::FromEnvironment() {
     return Collation("");
 }
 
-int Collation::compare(std::string_view a, std::string_view b) const {
-    UErrorCode status = U_ZERO_ERROR;
-    const UCollationResult result =
-        ucol_strcollUTF8(collator_.get(), a.data(), static_cast<int32_t>(a.size()), b.data(),
-                         static_cast<int32_t>(b.size()), &status);
-    if (U_FAILURE(status)) {
-        throw std::runtime_error(std::string("Text comparison failed: ") + u_errorName(status));
+namespace {
+
+// UTF-16 with every code point case-folded; folding keeps each one in its plane, so the
+// length stays. Undecodable bytes (lone surrogates) are left as they are.
+std::u16string Folded(std::string_view text) {
+    std::u16string units = ToUtf16Keeping(text);
+    for (int32_t i = 0, length = static_cast<int32_t>(units.size()); i < length;) {
+        const int32_t start = i;
+        UChar32 c = 0;
+        U16_NEXT(units.data(), i, length, c);
+        const UChar32 folded = u_foldCase(c, U_FOLD_CASE_DEFAULT);
+        if (folded == c || U16_LENGTH(folded) != i - start) continue;
+        int32_t at = start;
+        U16_APPEND_UNSAFE(units.data(), at, folded);
     }
+    return units;
+}
+
+} // namespace
+
+int Collation::compare(std::string_view a, std::string_view b) const {
+    const std::u16string left = Folded(a), right = Folded(b);
+    const UCollationResult result =
+        ucol_strcoll(collator_.get(), left.data(), static_cast<int32_t>(left.size()), right.data(),
+                     static_cast<int32_t>(right.size()));
     return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
 }
 
 std::string Collation::sortKey(std::string_view text) const {
-    const std::u16string units = ToUtf16Keeping(text);
+    const std::u16string units = Folded(text);
     std::string key(units.size() * 4 + 16, '\0');
     for (;;) {
         const int32_t needed = ucol_getSortKey(

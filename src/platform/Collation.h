@@ -1,6 +1,9 @@
 #pragma once
-// Locale-aware, case-insensitive comparison of texts: the user's collation at secondary
-// strength. Two texts are equal exactly when their sort keys are equal.
+// Locale-aware comparison of texts that ignores letter case only: texts are case-folded
+// (simple folding, one code point to one) and compared by the user's collation at identical
+// strength, so accents, width, kana and compatibility forms (full-width letters, ligatures)
+// stay distinct; canonically equivalent texts (é and e + U+0301) are equal. Bytes that are not UTF-8 stay distinct from each other and from every character.
+// Two texts are equal exactly when their sort keys are equal.
 
 #include <memory>
 #include <string>

@@ -100,7 +100,8 @@ template <typename RawByte> std::u16string DecodeToUtf16(std::string_view bytes,
 } // namespace
 
 std::u16string ToUtf16Keeping(std::string_view bytes) {
-    return DecodeToUtf16(bytes, [](char32_t byte) { return char32_t(0xF700 + byte); });
+    // A lone low surrogate can come from no UTF-8 text: such a byte meets no character.
+    return DecodeToUtf16(bytes, [](char32_t byte) { return char32_t(0xDC00 + byte); });
 }
 
 std::u16string ToUtf16(std::string_view bytes) {

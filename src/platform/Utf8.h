@@ -22,8 +22,9 @@ std::string DisplayText(std::string_view bytes);
 // Appends the code point as UTF-8.
 void AppendUtf8(std::string& out, char32_t codePoint);
 
-// UTF-16 for ICU. Undecodable bytes become private-use code points U+F780..U+F7FF so that
-// two names differing only in such bytes still compare different.
+// UTF-16 for ICU. Undecodable bytes become lone surrogates U+DC80..U+DCFF, which no valid
+// text holds, so that two names differing only in such bytes still compare different and no
+// such byte equals a real character.
 std::u16string ToUtf16Keeping(std::string_view bytes);
 
 // UTF-16 of the display text.

@@ -12,18 +12,19 @@ FolderScanner::FolderScanner(ScanHost& host, ScanState& state, ResultLists& list
     RaiseOpenFileLimit();
 }
 
-void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const std::string& mode) {
+void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const ScanMode& mode) {
     if (running_) throw std::logic_error("A walk is already running");
     if (folder.empty()) return;
     state_.RootError.clear();
     state_.UnreadableFolders = 0;
     state_.UnreadableEntries = 0;
 
-    mode_ = mode == kModeTypes      ? Mode::Types
-            : mode == kModeFiltered ? Mode::Filtered
-                                    : Mode::OfType;
-    // An empty type text stands for files without extension: one blank matches only "".
-    if (mode_ == Mode::OfType) typePattern_ = WildcardPattern(mode.empty() ? " " : mode);
+    mode_ = mode.kind;
+    if (mode_ == ScanMode::Kind::OfType) {
+        type_ = mode.type;
+        typeKey_ = lists_.TypeIndex.collation().sortKey(type_);
+        isType_.clear();
+    }
     recurse_ = recurse;
 
     ReadAhead reader(recurse);
@@ -84,13 +85,13 @@ void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& r
             const SearchOptions& options = host_.options();
             if (passesAttributes(entry, options)) {
                 switch (mode_) {
-                case Mode::Types:
+                case ScanMode::Kind::Types:
                     CountFileType(entry);
                     break;
-                case Mode::OfType:
-                    if (typePattern_.matches(ExtensionOf(entry.name))) AddFileRecord(entry);
+                case ScanMode::Kind::OfType:
+                    if (isListedType(ExtensionOf(entry.name))) AddFileRecord(entry);
                     break;
-                case Mode::Filtered:
+                case ScanMode::Kind::Filtered:
                     if (passesFilters(entry, options)) AddFileRecord(entry);
                     break;
                 }
@@ -99,6 +100,14 @@ void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& r
         if (state_.StopRequested.load(std::memory_order_relaxed)) return;
         host_.fileCountChanged(state_.VisitedCount, lists_.FileList.size());
     }
+}
+
+// The type table's own comparison, remembered per extension met.
+bool FolderScanner::isListedType(std::string_view extension) {
+    if (extension == type_) return true;
+    const auto [known, added] = isType_.try_emplace(std::string(extension), false);
+    if (added) known->second = lists_.TypeIndex.collation().sortKey(extension) == typeKey_;
+    return known->second;
 }
 
 bool FolderScanner::passesAttributes(const FindRecord& entry, const SearchOptions& o) const {

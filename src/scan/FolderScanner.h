@@ -7,23 +7,34 @@
 #include "ScanHost.h"
 
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace vintrel {
 
-inline constexpr const char* kModeTypes = "+";
-inline constexpr const char* kModeFiltered = "x";
+// What a walk collects: the type table, the filtered listing, or the files of one type.
+struct ScanMode {
+    enum class Kind { Types, Filtered, OfType };
+    Kind kind = Kind::Types;
+    std::string type; // OfType: the type's exact bytes, "" for files without extension
+
+    static ScanMode Types() { return {Kind::Types, {}}; }
+    static ScanMode Filtered() { return {Kind::Filtered, {}}; }
+    static ScanMode OfType(std::string type) { return {Kind::OfType, std::move(type)}; }
+};
 
 class FolderScanner {
   public:
     FolderScanner(ScanHost& host, ScanState& state, ResultLists& lists);
 
-    // Mode "+" counts types, "x" lists filtered files, anything else lists the files of
-    // that type text. An empty folder scans nothing. A root that cannot be read sets
-    // state.RootError; folders below it that cannot be read are counted and skipped.
-    void ScanFolder(const std::string& folder, bool recurse, const std::string& mode);
+    // A listing of one type lists exactly the files the type table counts under that type:
+    // the same comparison, never a pattern. An empty folder scans nothing. A root that
+    // cannot be read sets state.RootError; folders below it that cannot be read are counted
+    // and skipped.
+    void ScanFolder(const std::string& folder, bool recurse, const ScanMode& mode);
 
   private:
-    enum class Mode { Types, Filtered, OfType };
+    bool isListedType(std::string_view extension);
 
     void walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& root);
     bool passesAttributes(const FindRecord& entry, const SearchOptions& options) const;
@@ -35,8 +46,9 @@ class FolderScanner {
     ScanState& state_;
     ResultLists& lists_;
     std::string path_; // folder being walked, ending in "/"
-    Mode mode_ = Mode::Types;
-    WildcardPattern typePattern_;
+    ScanMode::Kind mode_ = ScanMode::Kind::Types;
+    std::string type_, typeKey_; // OfType: the type and its collation key
+    std::unordered_map<std::string, bool> isType_; // extension bytes met -> of that type
     bool recurse_ = true;
     bool running_ = false;
 };

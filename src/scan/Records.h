@@ -102,6 +102,7 @@ class TDataIndexList {
     explicit TDataIndexList(const Collation& collation) : collation_(&collation) {}
 
     int IndexOfType(std::string_view typeText) const;
+    const Collation& collation() const { return *collation_; }
     // Appends an entry; returns its index.
     int add(std::string_view typeText, int position);
 

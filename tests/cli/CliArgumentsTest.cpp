@@ -17,15 +17,22 @@ void ExpectUsageError(std::vector<std::string> args) {
 } // namespace
 
 TEST(CliArguments, NoFilterCountsTypesAnyFilterListsFiles) {
-    EXPECT_EQ(Parse({"/data"}).mode, "+");
-    EXPECT_EQ(Parse({"--include-hidden", "--no-subfolders", "/data"}).mode, "+");
+    EXPECT_EQ(Parse({"/data"}).mode.kind, ScanMode::Kind::Types);
+    EXPECT_EQ(Parse({"--include-hidden", "--no-subfolders", "/data"}).mode.kind,
+              ScanMode::Kind::Types);
     const CliArguments list = Parse({"--list", "/data"});
-    EXPECT_EQ(list.mode, "x");
+    EXPECT_EQ(list.mode.kind, ScanMode::Kind::Filtered);
     EXPECT_TRUE(list.options.attribsChk);
     EXPECT_FALSE(list.options.readChk);
-    EXPECT_EQ(Parse({"/data", "--type-mask", ".txt"}).mode, "x");
-    EXPECT_EQ(Parse({"--type", "", "/data"}).mode, "");
-    EXPECT_EQ(Parse({"--type=.TXT", "/data"}).mode, ".TXT");
+    EXPECT_EQ(Parse({"/data", "--type-mask", ".txt"}).mode.kind, ScanMode::Kind::Filtered);
+    EXPECT_EQ(Parse({"--type", "", "/data"}).mode.type, "");
+    EXPECT_EQ(Parse({"--type=.TXT", "/data"}).mode.type, ".TXT");
+    // A type is a type, whatever its text: never another mode.
+    for (const char* type : {"+", "x", ".*"}) {
+        const CliArguments typed = Parse({"--type", type, "/data"});
+        EXPECT_EQ(typed.mode.kind, ScanMode::Kind::OfType);
+        EXPECT_EQ(typed.mode.type, type);
+    }
 }
 
 TEST(CliArguments, ComparisonsDatesAndSizes) {

@@ -31,3 +31,26 @@ TEST(Collation, NonAsciiCaseFoldsAndUndecodableBytesStayApart) {
     EXPECT_NE(c.sortKey(".\xFF"), c.sortKey(".\xFE"));
     EXPECT_NE(c.sortKey(".\xFF"), c.sortKey(".\xEF\xBF\xBD"));
 }
+
+TEST(Collation, OnlyLetterCaseIsIgnored) {
+    for (const char* locale : {"", "en_US", "ja_JP"}) {
+        const Collation c(locale);
+        // Full-width letters and ligatures are other characters, not other cases.
+        EXPECT_FALSE(c.equal(".txt", ".\xEF\xBD\x94\xEF\xBD\x98\xEF\xBD\x94")) << locale;
+        EXPECT_FALSE(c.equal(".fi", ".\xEF\xAC\x81")) << locale;
+        EXPECT_FALSE(c.equal(".ss", ".\xC3\x9F")) << locale;
+        EXPECT_TRUE(c.equal(".\xEF\xBC\xB4XT", ".\xEF\xBD\x94xt")) << locale; // full-width T, t
+        EXPECT_TRUE(c.equal(".\xCE\xA3", ".\xCF\x83")) << locale;             // Greek sigma
+        EXPECT_NE(c.compare(".\xEF\xAC\x81", ".fi"), 0) << locale;
+        EXPECT_TRUE(c.equal(".\xC3\xA9", ".e\xCC\x81")) << locale; // é, e + U+0301
+    }
+}
+
+TEST(Collation, AnUndecodableByteIsNoCharacter) {
+    const Collation c("");
+    // Byte 0x80 against U+F780 (once the stand-in for that byte) and U+DC80 written as
+    // UTF-8 (which is not UTF-8 either).
+    EXPECT_NE(c.sortKey("a.\x80"), c.sortKey("a.\xEF\x9E\x80"));
+    EXPECT_FALSE(c.equal("a.\x80", "a.\xEF\x9E\x80"));
+    EXPECT_NE(c.sortKey("a.\x80"), c.sortKey("a.\xED\xB2\x80"));
+}

@@ -37,7 +37,7 @@ TEST(FolderScanner, VisitsEveryEntryIncludingDotAndDotDot) {
     tree.file("b");
     tree.file("c");
     ScanRig rig;
-    rig.scan(tree.root(), "+");
+    rig.scan(tree.root(), ScanMode::Types());
     EXPECT_EQ(rig.state.VisitedCount, 5);
     EXPECT_EQ(rig.host.pumpCount, 5);
     EXPECT_EQ(rig.state.TypedFileCount, 3);
@@ -59,7 +59,7 @@ TEST(FolderScanner, TypesGroupIgnoringCaseInTheOrderFirstMet) {
               "bc");
     tree.file("z\xFF.txt", "1");
     ScanRig rig;
-    rig.scan(tree.root(), "+");
+    rig.scan(tree.root(), ScanMode::Types());
 
     std::vector<std::string> expected;
     for (const std::string& name : ListingOrder(tree.root())) {
@@ -101,47 +101,78 @@ TEST(FolderScanner, ExclusionJudgesFilesNotFolders) {
 
     ScanRig rig;
     rig.host.opts.attribsChk = true; // no letter: every file that is not excluded
-    rig.scan(tree.root(), "x");
+    rig.scan(tree.root(), ScanMode::Filtered());
     EXPECT_THAT(rig.listed(tree.root()),
                 UnorderedElementsAre("visible.txt", ".hid/inside.txt", "locked.txt"));
 
     ScanRig readOnly;
     readOnly.host.opts.attribsChk = readOnly.host.opts.readChk = true;
-    readOnly.scan(tree.root(), "x");
+    readOnly.scan(tree.root(), ScanMode::Filtered());
     EXPECT_THAT(readOnly.listed(tree.root()), ElementsAre("locked.txt"));
 
     ScanRig everything;
     everything.host.opts.excludeHidden = everything.host.opts.excludeSystem = false;
     everything.host.opts.attribsChk = true;
-    everything.scan(tree.root(), "x");
+    everything.scan(tree.root(), ScanMode::Filtered());
     EXPECT_EQ(everything.listed(tree.root()).size(), 6u);
 
     ScanRig archive; // the archive bit is never set here
     archive.host.opts.attribsChk = archive.host.opts.archiveChk = true;
-    archive.scan(tree.root(), "x");
+    archive.scan(tree.root(), ScanMode::Filtered());
     EXPECT_THAT(archive.listed(tree.root()), IsEmpty());
 }
 
-TEST(FolderScanner, TypeModeMatchesTheTypeTextAsAPattern) {
+TEST(FolderScanner, ATypeListingListsExactlyThatType) {
     TempTree tree;
     tree.file("a.TXT");
     tree.file("b.txt");
     tree.file("README");
     tree.file("name.");
     tree.file("c.tx");
+    tree.file("q.t?");
+    tree.file("s.*");
+    tree.file("d.a;b");
     ScanRig rig;
     rig.host.opts.singleFile = true; // filters play no part in a type listing
     rig.host.opts.fileType = WildcardPattern(".doc");
-    rig.scan(tree.root(), ".txt");
+    rig.scan(tree.root(), ScanMode::OfType(".txt"));
     EXPECT_THAT(rig.listed(tree.root()), UnorderedElementsAre("a.TXT", "b.txt"));
+    // "*", "?" and ";" are characters of the type here, not wildcards.
+    const std::pair<const char*, const char*> exact[] = {
+        {"", "README"}, {".t?", "q.t?"}, {".*", "s.*"}, {".a;b", "d.a;b"}, {".", "name."}};
+    for (const auto& [type, file] : exact) {
+        ScanRig one;
+        one.scan(tree.root(), ScanMode::OfType(type));
+        EXPECT_THAT(one.listed(tree.root()), ElementsAre(file)) << type;
+    }
+}
 
-    ScanRig none;
-    none.scan(tree.root(), "");
-    EXPECT_THAT(none.listed(tree.root()), ElementsAre("README"));
-
-    ScanRig wild;
-    wild.scan(tree.root(), ".t?");
-    EXPECT_THAT(wild.listed(tree.root()), ElementsAre("c.tx"));
+TEST(FolderScanner, EveryTypeRowCountsWhatItsListingLists) {
+    // Names that group by letter case only: full-width letters, ligatures, sharp s, kana,
+    // canonically equivalent accents, bytes that are not UTF-8 beside the characters that
+    // once stood in for them, and the characters a pattern would read as wildcards.
+    TempTree tree;
+    const char* names[] = {
+        "a.txt", "b.TXT", "c.\xEF\xBD\x94\xEF\xBD\x98\xEF\xBD\x94", "d.Tx\xEF\xBD\x94",
+        "e.fi", "f.\xEF\xAC\x81", "g.FI", "h.ss", "i.\xC3\x9F", "j.SS",
+        "k.\xC3\xA9", "l.e\xCC\x81", "m.\xC3\x89", "n.e", "o.\x80", "p.\xEF\x9E\x80",
+        "q.\x81", "r.?", "s.*", "t.x", "u.*x", "v.;", "w.\xE3\x81\x82", "x.\xE3\x82\xA2",
+        "y", "z.", ".hidden", "A.\xCE\xA3", "B.\xCF\x83", "C.\xCF\x82"};
+    for (const char* name : names) tree.file(name);
+    ScanRig types;
+    types.scan(tree.root(), ScanMode::Types());
+    int64_t counted = 0;
+    for (const TDataRec& row : types.lists.TypeList) {
+        ScanRig listing;
+        listing.scan(tree.root(), ScanMode::OfType(row.Extension));
+        EXPECT_EQ(static_cast<int64_t>(listing.lists.FileList.size()), row.Count)
+            << "type " << row.Extension;
+        counted += row.Count;
+    }
+    EXPECT_EQ(counted, static_cast<int64_t>(std::size(names)) - 1); // .hidden is excluded
+    // Letter case only (and canonical equivalence): .txt/.TXT, .fi/.FI, .ss/.SS, the three
+    // spellings of .é, the three sigmas; the rest stay apart.
+    EXPECT_EQ(types.lists.TypeList.size(), std::size(names) - 1 - 7);
 }
 
 TEST(FolderScanner, FilteredListingAppliesEveryCheckedTest) {
@@ -152,7 +183,7 @@ TEST(FolderScanner, FilteredListingAppliesEveryCheckedTest) {
     const auto listing = [&](auto setUp) {
         ScanRig rig;
         setUp(rig.host.opts);
-        rig.scan(tree.root(), "x");
+        rig.scan(tree.root(), ScanMode::Filtered());
         return rig.listed(tree.root());
     };
     const auto mask = [&](const char* pattern) {
@@ -181,7 +212,7 @@ TEST(FolderScanner, SizeFilterUsesSinglePrecisionAndATolerance) {
         rig.host.opts.fileSize = true;
         rig.host.opts.fileSizeIndex = index;
         rig.host.opts.fileSizeKb = kb;
-        rig.scan(tree.root(), "x");
+        rig.scan(tree.root(), ScanMode::Filtered());
         return rig.listed(tree.root());
     };
     EXPECT_THAT(bySize(1, 0.0), UnorderedElementsAre("0", "10"));
@@ -207,7 +238,7 @@ TEST(FolderScanner, DateFiltersCompareLocalDays) {
         rig.host.opts.fileModified = true;
         rig.host.opts.fileModifiedIndex = index;
         rig.host.opts.modDate = EncodeLocalDateTime(day);
-        rig.scan(tree.root(), "x");
+        rig.scan(tree.root(), ScanMode::Filtered());
         return rig.listed(tree.root());
     };
     EXPECT_THAT(byDate(1), UnorderedElementsAre("early", "late"));
@@ -218,7 +249,7 @@ TEST(FolderScanner, DateFiltersCompareLocalDays) {
     created.host.opts.fileCreated = true;
     created.host.opts.fileCreatedIndex = 1;
     created.host.opts.createDate = EncodeLocalDateTime(day);
-    created.scan(tree.root(), "x");
+    created.scan(tree.root(), ScanMode::Filtered());
     EXPECT_THAT(created.listed(tree.root()), IsEmpty());
     unsetenv("TZ");
     LocalTimeZoneChanged();
@@ -232,7 +263,7 @@ TEST(FolderScanner, OptionsChangedDuringTheWalkApplyFromTheNextFile) {
     rig.host.onEvents = [&] {
         if (rig.lists.FileList.size() == 5) rig.host.opts.attribsChk = rig.host.opts.readChk = true;
     };
-    rig.scan(tree.root(), "x");
+    rig.scan(tree.root(), ScanMode::Filtered());
     EXPECT_EQ(rig.lists.FileList.size(), 5u);
     EXPECT_EQ(rig.state.VisitedCount, 22);
 }
@@ -244,13 +275,13 @@ TEST(FolderScanner, SubfoldersAreWalkedWhereTheyStandOrNotAtAll) {
     tree.file("a/b/two.txt");
     tree.folder("empty");
     ScanRig deep;
-    deep.scan(tree.root(), ".txt");
+    deep.scan(tree.root(), ScanMode::OfType(".txt"));
     EXPECT_THAT(deep.listed(tree.root()),
                 UnorderedElementsAre("top.txt", "a/one.txt", "a/b/two.txt"));
     EXPECT_EQ(deep.state.VisitedCount, 2 + 4 + 3 + 3 + 2); // root, a, a/b, empty
 
     ScanRig flat;
-    flat.scan(tree.root(), ".txt", false);
+    flat.scan(tree.root(), ScanMode::OfType(".txt"), false);
     EXPECT_THAT(flat.listed(tree.root()), ElementsAre("top.txt"));
     EXPECT_EQ(flat.state.VisitedCount, 5);
 }
@@ -266,7 +297,7 @@ TEST(FolderScanner, StopEndsEveryLevelAndKeepsWhatWasCollected) {
         rig.host.onEvents = [&] {
             if (rig.host.pumpCount == stopAt) rig.state.StopRequested = true;
         };
-        rig.scan(tree.root(), "x");
+        rig.scan(tree.root(), ScanMode::Filtered());
         // The walk ends at the entry being examined, or, when that entry is a folder, at
         // the first entry inside it (which may be a folder again: three levels here).
         EXPECT_GE(rig.state.VisitedCount, stopAt) << stopAt;
@@ -278,17 +309,17 @@ TEST(FolderScanner, StopEndsEveryLevelAndKeepsWhatWasCollected) {
 
 TEST(FolderScanner, EmptyRootScansNothingAndBadRootIsReported) {
     ScanRig rig;
-    rig.scan("", "+");
+    rig.scan("", ScanMode::Types());
     EXPECT_EQ(rig.state.VisitedCount, 0);
     EXPECT_TRUE(rig.state.RootError.empty());
 
-    rig.scan("/nonexistent-vintrel-folder", "+");
+    rig.scan("/nonexistent-vintrel-folder", ScanMode::Types());
     EXPECT_EQ(rig.state.VisitedCount, 0);
     EXPECT_EQ(rig.state.RootError, "No such file or directory");
 
     TempTree tree;
     tree.folder("empty");
-    rig.scan(tree.path("empty"), "+");
+    rig.scan(tree.path("empty"), ScanMode::Types());
     EXPECT_TRUE(rig.state.RootError.empty());
     EXPECT_EQ(rig.state.VisitedCount, 2);
 }
@@ -300,9 +331,9 @@ TEST(FolderScanner, ErrorsFromTheEventPumpLeaveTheWalkAndItCanRunAgain) {
     rig.host.onEvents = [&] {
         if (rig.host.pumpCount == 6) throw std::runtime_error("from a handler");
     };
-    EXPECT_THROW(rig.scan(tree.root(), "+"), std::runtime_error);
+    EXPECT_THROW(rig.scan(tree.root(), ScanMode::Types()), std::runtime_error);
     rig.host.onEvents = nullptr;
-    rig.scan(tree.root(), "+");
+    rig.scan(tree.root(), ScanMode::Types());
     EXPECT_EQ(rig.state.TypedFileCount, 1);
 }
 
@@ -312,7 +343,7 @@ TEST(FolderScanner, ListedPathsKeepTheirExactBytes) {
     tree.file("caf\xC3\xA9 b,c.txt");
     ScanRig rig;
     rig.host.opts.attribsChk = true;
-    rig.scan(tree.root(), "x");
+    rig.scan(tree.root(), ScanMode::Filtered());
     EXPECT_THAT(rig.listed(tree.root()),
                 UnorderedElementsAre("dir\xFE/file\xFF.txt", "caf\xC3\xA9 b,c.txt"));
 }

@@ -33,7 +33,7 @@ TEST(ScanLimits, TreeDeeperThanPathMax) {
 
     ScanRig rig;
     rig.host.opts.attribsChk = true;
-    rig.scan(tree.root(), "x");
+    rig.scan(tree.root(), ScanMode::Filtered());
     ASSERT_EQ(rig.lists.FileList.size(), 1u);
     const std::string_view path = rig.lists.FileList.front().FileName;
     EXPECT_GT(path.size(), static_cast<size_t>(PATH_MAX));
@@ -48,7 +48,7 @@ TEST(ScanLimits, LinksAreCountedAsFilesAndNeverFollowed) {
     tree.symlink("a/self", ".");
     tree.symlink("a/dangling", "nowhere");
     ScanRig rig;
-    rig.scan(tree.root(), "+");
+    rig.scan(tree.root(), ScanMode::Types());
     EXPECT_EQ(rig.state.TypedFileCount, 4);
     EXPECT_EQ(rig.state.VisitedCount, 3 + 6);
 }
@@ -65,7 +65,7 @@ TEST(ScanLimits, UnreadableFoldersAreSkippedAndCounted) {
     ASSERT_EQ(pipe(channel), 0);
     const int status = RunUnprivileged([&] {
         ScanRig rig;
-        rig.scan(tree.root(), "+");
+        rig.scan(tree.root(), ScanMode::Types());
         const int64_t counts[2] = {rig.state.TypedFileCount, rig.state.UnreadableFolders};
         return write(channel[1], counts, sizeof counts) == sizeof counts ? 0 : 4;
     });
@@ -92,7 +92,7 @@ TEST(ScanLimits, EntriesWhoseDetailsCannotBeReadAreLeftOutAndCounted) {
     ASSERT_EQ(pipe(channel), 0);
     const int status = RunUnprivileged([&] {
         ScanRig rig;
-        rig.scan(tree.root(), "+");
+        rig.scan(tree.root(), ScanMode::Types());
         const int64_t counted = rig.state.TypedFileCount;
         const int64_t types = static_cast<int64_t>(rig.lists.TypeIndex.size());
         const int64_t leftOut = rig.state.UnreadableEntries;
@@ -100,7 +100,7 @@ TEST(ScanLimits, EntriesWhoseDetailsCannotBeReadAreLeftOutAndCounted) {
         rig.host.opts.fileSize = true;
         rig.host.opts.fileSizeIndex = 2;
         rig.host.opts.fileSizeKb = 10;
-        rig.scan(tree.root(), "x");
+        rig.scan(tree.root(), ScanMode::Filtered());
         const int64_t counts[5] = {counted, types, leftOut,
                                    static_cast<int64_t>(rig.lists.FileList.size()),
                                    rig.state.UnreadableEntries};

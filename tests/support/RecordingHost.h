@@ -45,7 +45,7 @@ struct ScanRig {
     ResultLists lists{collation};
     FolderScanner scanner{host, state, lists};
 
-    void scan(const std::string& folder, const std::string& mode, bool recurse = true) {
+    void scan(const std::string& folder, const ScanMode& mode, bool recurse = true) {
         scanner.ScanFolder(folder, recurse, mode);
     }
     // File names listed, relative to `root` + "/".
