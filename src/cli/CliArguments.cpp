@@ -46,7 +46,12 @@ std::optional<LocalDateTime> ParseDate(std::string_view text) {
     return EncodeLocalDateTime(t);
 }
 
-std::optional<double> ParseKb(std::string_view text) {
+// "." or the locale's decimal separator.
+std::optional<double> ParseKb(std::string text, const std::string& decimalSeparator) {
+    if (!decimalSeparator.empty() && decimalSeparator != ".") {
+        if (const size_t at = text.find(decimalSeparator); at != std::string::npos)
+            text.replace(at, decimalSeparator.size(), ".");
+    }
     double value = 0;
     const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() ||
@@ -75,7 +80,8 @@ int SplitComparison(const std::string& option, const std::string& text,
 
 } // namespace
 
-CliArguments ParseCliArguments(const std::vector<std::string>& args) {
+CliArguments ParseCliArguments(const std::vector<std::string>& args,
+                               const std::string& decimalSeparator) {
     CliArguments result;
     std::vector<std::string> folders;
     bool listAll = false;
@@ -128,7 +134,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args) {
             static const char* const kWords[3] = {"greater", "equal", "less"};
             std::string kbText;
             const int index = SplitComparison(arg, value(), kWords, kbText);
-            const auto kb = ParseKb(kbText);
+            const auto kb = ParseKb(kbText, decimalSeparator);
             if (!kb) throw UsageError("--size: '" + kbText + "' is not a size in KB");
             o.fileSize = true, o.fileSizeIndex = index, o.fileSizeKb = *kb;
         } else if (arg == "--attributes") {
@@ -176,7 +182,8 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args) {
     if (result.folder.empty()) throw UsageError("FOLDER is empty");
 
     if (listAll) result.options.attribsChk = true;
-    if (!typeMode) result.mode = result.options.anyFilter() ? ScanMode::Filtered() : ScanMode::Types();
+    if (!typeMode)
+        result.mode = result.options.anyFilter() ? ScanMode::Filtered() : ScanMode::Types();
     return result;
 }
 

@@ -25,8 +25,9 @@ struct CliArguments {
     bool help = false;
 };
 
-// Raises UsageError with what is wrong.
-CliArguments ParseCliArguments(const std::vector<std::string>& args);
+// Raises UsageError with what is wrong. Sizes take "." or the locale's decimal separator.
+CliArguments ParseCliArguments(const std::vector<std::string>& args,
+                               const std::string& decimalSeparator = ".");
 
 extern const char* const kUsage;
 

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 using namespace vintrel;
@@ -26,20 +27,29 @@ extern "C" void OnInterrupt(int) {
     if (gState) gState->StopRequested.store(true);
 }
 
-// Lines to standard output (UTF-8, CR LF) or collected for the CSV file.
+// Lines to standard output (UTF-8, CR LF) or into the CSV file, as they come.
 class LineSink {
   public:
-    explicit LineSink(bool toFile) : toFile_(toFile) {}
+    explicit LineSink(const std::string& fileName) {
+        if (!fileName.empty()) file_.emplace(fileName);
+    }
 
     void add(std::string line) {
-        if (toFile_) {
-            lines_.push_back(std::move(line));
+        line += "\r\n";
+        if (file_) {
+            file_->add(line);
             return;
         }
         buffer_ += line;
-        buffer_ += "\r\n";
         if (buffer_.size() >= 1 << 16) flush();
     }
+    void finish() {
+        if (file_) file_->finish();
+        flush();
+        if (std::fflush(stdout) != 0) throw UserError("Stream write error");
+    }
+
+  private:
     void flush() {
         if (!buffer_.empty() &&
             std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size()) {
@@ -47,30 +57,14 @@ class LineSink {
         }
         buffer_.clear();
     }
-    void finish(const std::string& fileName) {
-        if (toFile_) SaveLinesToFile(lines_, fileName);
-        flush();
-        if (std::fflush(stdout) != 0) throw UserError("Stream write error");
-    }
 
-  private:
-    bool toFile_;
-    std::vector<std::string> lines_;
+    std::optional<CsvFileWriter> file_;
     std::string buffer_;
 };
 
-template <size_t N> std::string CsvOf(const std::array<std::string, N>& cells) {
-    std::string line;
-    for (size_t i = 0; i < N; ++i) {
-        if (i > 0) line += ',';
-        AppendCsvField(line, cells[i]);
-    }
-    return line;
-}
-
-template <size_t N> std::string HeaderOf(const std::array<const char*, N>& captions) {
-    std::vector<std::string_view> fields(captions.begin(), captions.end());
-    return CsvLine(fields);
+// One CSV line of a row's cells or a table's captions.
+template <typename Cells> std::string CsvOf(const Cells& cells) {
+    return CsvLine(std::vector<std::string_view>(cells.begin(), cells.end()));
 }
 
 int Run(const CliArguments& args) {
@@ -96,11 +90,11 @@ int Run(const CliArguments& args) {
         return 1;
     }
 
-    LineSink sink(!args.outputFile.empty());
+    LineSink sink(args.outputFile);
     int64_t totalSize = 0;
     size_t listedCount = 0;
     if (typeStatistics) {
-        sink.add(HeaderOf(kTypeColumns));
+        sink.add(CsvOf(kTypeColumns));
         for (size_t i = 0; i < lists.TypeIndex.size(); ++i) {
             const TDataRec& record = lists.TypeList[lists.TypeIndex[i].Position];
             totalSize = SaturatingAdd(totalSize, record.TotalSize);
@@ -108,7 +102,7 @@ int Run(const CliArguments& args) {
                 MakeTypeRow(record, GetTypeDescription(DisplayText(record.Extension)), locale)));
         }
     } else {
-        sink.add(HeaderOf(kFileColumns));
+        sink.add(CsvOf(kFileColumns));
         const DateTextFormat dates(locale);
         listedCount = lists.FileList.size();
         for (const TFileRec& record : lists.FileList) {
@@ -117,7 +111,7 @@ int Run(const CliArguments& args) {
         }
         lists.FileList.clear();
     }
-    sink.finish(args.outputFile);
+    sink.finish();
 
     if (args.summary) {
         if (typeStatistics) {
@@ -158,7 +152,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     CliArguments parsed;
     try {
-        parsed = ParseCliArguments(args);
+        parsed = ParseCliArguments(args, SystemLocaleSettings().decimalSeparator);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "vintrel2-scan: %s\n\n%s", e.what(), kUsage);
         return 2;

@@ -38,6 +38,11 @@ class Descriptor {
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     void reset(int fd = -1) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
@@ -180,67 +185,48 @@ std::string TemporaryName() {
     return name + ".tmp";
 }
 
-// A device or a FIFO: written where it is. A FIFO is opened without waiting for a reader;
-// one that has none after a short while is an error.
-FileWriteResult WriteDirect(int folder, const std::string& name, const std::string& fileName,
-                            bool direct, std::string_view bytes) {
+// A device or a FIFO, written where it is: opened without waiting for a reader; a FIFO
+// that has none after a short while is an error. 0 and the descriptor, or the failure.
+FileWriteResult OpenDirect(int folder, const std::string& name, const std::string& fileName,
+                           bool direct, int& fd) {
     const auto open = [&] {
         const int flags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
         return direct ? ::open(fileName.c_str(), flags)
                       : openat(folder, name.c_str(), flags | O_NOFOLLOW);
     };
     const auto giveUp = std::chrono::steady_clock::now() + kFifoReaderWait;
-    int fd = open();
+    fd = open();
     while (fd < 0 && errno == ENXIO && std::chrono::steady_clock::now() < giveUp) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         fd = open();
     }
     if (fd < 0 && errno == ENXIO) return CreateFailure(ENXIO, "No program reads from this pipe");
     if (fd < 0) return CreateFailure(errno);
-    Descriptor file(fd);
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     struct stat st {};
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0)
-        return WriteFailure(errno);
-    if (!WriteAll(fd, bytes)) return WriteFailure(errno);
-    if (!file.close()) return WriteFailure(errno);
+        return WriteFailure(errno); // /dev/stdout into a file
     return {};
 }
 
-// The usual way: a temporary file in the same folder, synced, renamed over the target.
-// `created` tells whether the temporary file could be made at all.
-FileWriteResult WriteThroughTemporary(int folder, const std::string& name,
-                                      const struct stat* existing, std::optional<mode_t> mode,
-                                      std::string_view bytes, bool& created) {
-    std::string temporary;
-    Descriptor file;
-    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+// A new file beside the target, with the permissions (and, where we may, the owner) the
+// written file is to have.
+FileWriteResult OpenTemporary(int folder, const struct stat* existing, std::optional<mode_t> mode,
+                              std::string& temporary, int& fd) {
+    fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = TemporaryName();
-        file.reset(openat(folder, temporary.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!file && errno != EEXIST) break;
+        fd = openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+        if (fd < 0 && errno != EEXIST) break;
     }
-    created = static_cast<bool>(file);
-    if (!file) return CreateFailure(errno);
-
-    const auto fail = [&](FileWriteResult result) {
-        file.reset();
-        unlinkat(folder, temporary.c_str(), 0);
-        return result;
-    };
-    // Keeps the owner where we may (root replacing a user's file).
-    if (existing) (void)!fchown(file.get(), existing->st_uid, existing->st_gid);
+    if (fd < 0) return CreateFailure(errno);
+    if (existing) (void)!fchown(fd, existing->st_uid, existing->st_gid); // root keeps the owner
     const mode_t permissions = mode       ? *mode
                                : existing ? (existing->st_mode & 07777)
                                           : (0666 & ~CurrentUmask());
     // Some file systems (FAT) keep no permissions: only a mode that was asked for must hold.
-    if (fchmod(file.get(), permissions) != 0 && mode) return fail(CreateFailure(errno));
-    if (!WriteAll(file.get(), bytes)) return fail(WriteFailure(errno));
-    if (fsync(file.get()) != 0 && errno != EINVAL) return fail(WriteFailure(errno));
-    if (!file.close()) return fail(WriteFailure(errno));
-    if (renameat(folder, temporary.c_str(), folder, name.c_str()) != 0)
-        return fail(CreateFailure(errno));
-    SyncFolder(folder);
+    if (fchmod(fd, permissions) != 0 && mode) return CreateFailure(errno);
     return {};
 }
 
@@ -374,28 +360,88 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+ReplacingFileWriter::ReplacingFileWriter(std::string fileName, std::optional<mode_t> mode)
+    : fileName_(std::move(fileName)), mode_(mode) {}
+
+ReplacingFileWriter::~ReplacingFileWriter() {
+    if (fd_ >= 0) ::close(fd_);
+    if (ownsTemporary_) unlinkat(folder_, temporary_.c_str(), 0);
+    if (folder_ >= 0) ::close(folder_);
+}
+
+FileWriteResult ReplacingFileWriter::open() {
+    ResolvedTarget target;
+    if (FileWriteResult resolved = Resolve(fileName_, target); !resolved) return fail(resolved);
+    folder_ = target.folder.release();
+    name_ = target.name;
+    if (target.direct) {
+        way_ = Way::Direct;
+        return fail(OpenDirect(folder_, name_, fileName_, true, fd_));
+    }
+    if (fstatat(folder_, name_.c_str(), &existing_, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) return fail(CreateFailure(errno));
+        way_ = Way::Temporary;
+        const FileWriteResult opened = OpenTemporary(folder_, nullptr, mode_, temporary_, fd_);
+        ownsTemporary_ = fd_ >= 0;
+        return fail(opened);
+    }
+    if (S_ISDIR(existing_.st_mode)) return fail(CreateFailure(EISDIR));
+    if (!(existing_.st_mode & S_IWUSR)) return fail(CreateFailure(EACCES, "The file is read-only"));
+    if (!S_ISREG(existing_.st_mode)) {
+        way_ = Way::Direct;
+        return fail(OpenDirect(folder_, name_, fileName_, false, fd_));
+    }
+    way_ = Way::Temporary;
+    const FileWriteResult opened = OpenTemporary(folder_, &existing_, mode_, temporary_, fd_);
+    ownsTemporary_ = fd_ >= 0;
+    if (ownsTemporary_) return fail(opened);
+    // No file can be made beside it: it is rewritten in place, in one piece, at the end.
+    way_ = Way::InPlace;
+    temporaryError_ = opened.error;
+    return {};
+}
+
+FileWriteResult ReplacingFileWriter::fail(FileWriteResult result) {
+    if (!result && !failure_.error) failure_ = result;
+    return result;
+}
+
+bool ReplacingFileWriter::write(std::string_view bytes) {
+    if (failure_.error || way_ == Way::None) return false;
+    if (way_ == Way::InPlace) {
+        buffer_ += bytes;
+        return true;
+    }
+    if (WriteAll(fd_, bytes)) return true;
+    fail(WriteFailure(errno));
+    return false;
+}
+
+FileWriteResult ReplacingFileWriter::commit() {
+    if (failure_.error) return failure_;
+    if (way_ == Way::None) return CreateFailure(EBADF);
+    if (way_ == Way::InPlace)
+        return fail(WriteInPlace(folder_, name_, mode_, buffer_, temporaryError_));
+    if (way_ == Way::Temporary && fsync(fd_) != 0 && errno != EINVAL)
+        return fail(WriteFailure(errno));
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) return fail(WriteFailure(errno));
+    if (way_ == Way::Temporary) {
+        if (renameat(folder_, temporary_.c_str(), folder_, name_.c_str()) != 0)
+            return fail(CreateFailure(errno));
+        ownsTemporary_ = false; // it is the file now
+        SyncFolder(folder_);
+    }
+    return {};
+}
+
 FileWriteResult WriteFileReplacing(const std::string& fileName, std::string_view bytes,
                                    std::optional<mode_t> mode) {
-    ResolvedTarget target;
-    if (FileWriteResult resolved = Resolve(fileName, target); !resolved) return resolved;
-    const int folder = target.folder.get();
-    if (target.direct) return WriteDirect(folder, target.name, fileName, true, bytes);
-
-    struct stat existing {};
-    if (fstatat(folder, target.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno != ENOENT) return CreateFailure(errno);
-        bool created = false;
-        return WriteThroughTemporary(folder, target.name, nullptr, mode, bytes, created);
-    }
-    if (S_ISDIR(existing.st_mode)) return CreateFailure(EISDIR);
-    if (!(existing.st_mode & S_IWUSR)) return CreateFailure(EACCES, "The file is read-only");
-    if (!S_ISREG(existing.st_mode)) return WriteDirect(folder, target.name, fileName, false, bytes);
-
-    bool created = false;
-    FileWriteResult result =
-        WriteThroughTemporary(folder, target.name, &existing, mode, bytes, created);
-    if (created) return result;
-    return WriteInPlace(folder, target.name, mode, bytes, result.error);
+    ReplacingFileWriter writer(fileName, mode);
+    if (FileWriteResult opened = writer.open(); !opened) return opened;
+    writer.write(bytes);
+    return writer.commit();
 }
 
 } // namespace vintrel

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace vintrel {
@@ -34,6 +35,40 @@ struct FileWriteResult {
 // a new one gets 0666 less the umask.
 FileWriteResult WriteFileReplacing(const std::string& fileName, std::string_view bytes,
                                    std::optional<mode_t> mode = std::nullopt);
+
+// The same, for content that comes in pieces: open(), write() as often as needed, commit().
+// Until the commit the target is as it was; without one (a failure, an error thrown past
+// it) the temporary file goes again. Where the folder allows no temporary file the pieces
+// are kept in memory and the file is rewritten in place at the commit.
+class ReplacingFileWriter {
+  public:
+    explicit ReplacingFileWriter(std::string fileName, std::optional<mode_t> mode = std::nullopt);
+    ~ReplacingFileWriter();
+    ReplacingFileWriter(const ReplacingFileWriter&) = delete;
+    ReplacingFileWriter& operator=(const ReplacingFileWriter&) = delete;
+
+    FileWriteResult open();
+    // False once a write has failed; commit() then tells why.
+    bool write(std::string_view bytes);
+    FileWriteResult commit();
+
+  private:
+    enum class Way { None, Direct, Temporary, InPlace };
+    FileWriteResult fail(FileWriteResult result); // keeps the first failure
+
+    std::string fileName_;
+    std::optional<mode_t> mode_;
+    Way way_ = Way::None;
+    int folder_ = -1; // the folder the file is in, once every link is followed
+    std::string name_;
+    struct stat existing_ {};
+    int fd_ = -1;
+    std::string temporary_;
+    bool ownsTemporary_ = false; // made by us and not yet renamed
+    std::string buffer_;         // in place: the whole content
+    int temporaryError_ = 0;
+    FileWriteResult failure_;
+};
 
 // Holds SIGPIPE and SIGXFSZ for the calling thread while it lives, so that a write to a pipe
 // without a reader or past the file-size limit fails with EPIPE or EFBIG instead of ending

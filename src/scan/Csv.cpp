@@ -76,10 +76,34 @@ void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& f
 }
 
 void SaveLineTextToFile(std::string_view lineText, const std::string& fileName) {
-    const FileWriteResult result = WriteFileReplacing(fileName, CsvFileBytes(lineText));
-    if (result.failure == FileWriteResult::Failure::Create) {
-        throw UserError(CannotCreate(fileName, result));
-    }
+    CsvFileWriter file(fileName);
+    file.add(lineText);
+    file.finish();
+}
+
+CsvFileWriter::CsvFileWriter(std::string fileName)
+    : fileName_(std::move(fileName)), writer_(fileName_), pending_("\xFF\xFE") {
+    raiseFor(writer_.open());
+}
+
+void CsvFileWriter::add(std::string_view lineText) {
+    AppendUtf16LE(pending_, lineText);
+    if (pending_.size() >= (1 << 16)) flush();
+}
+
+void CsvFileWriter::flush() {
+    writer_.write(pending_); // a failure comes with the commit
+    pending_.clear();
+}
+
+void CsvFileWriter::finish() {
+    flush();
+    raiseFor(writer_.commit());
+}
+
+void CsvFileWriter::raiseFor(const FileWriteResult& result) const {
+    if (result.failure == FileWriteResult::Failure::Create)
+        throw UserError(CannotCreate(fileName_, result));
     if (result.failure == FileWriteResult::Failure::Write) throw UserError("Stream write error");
 }
 

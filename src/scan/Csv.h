@@ -1,6 +1,8 @@
 #pragma once
 // CSV lines, the line text, and the CSV file: UTF-16 little-endian with a byte-order mark.
 
+#include "SafeFile.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,5 +27,23 @@ std::string CsvFileBytes(std::string_view lineText);
 // "Stream write error".
 void SaveLinesToFile(const std::vector<std::string>& lines, const std::string& fileName);
 void SaveLineTextToFile(std::string_view lineText, const std::string& fileName);
+
+// The same file for a line text that comes in pieces, written as it comes (FF FE, then
+// UTF-16 little-endian). The constructor raises "Cannot create file …", finish() raises
+// either message; without finish() the file stays as it was.
+class CsvFileWriter {
+  public:
+    explicit CsvFileWriter(std::string fileName);
+    void add(std::string_view lineText);
+    void finish();
+
+  private:
+    void raiseFor(const FileWriteResult& result) const;
+    void flush();
+
+    std::string fileName_;
+    ReplacingFileWriter writer_;
+    std::string pending_; // UTF-16 bytes not yet written
+};
 
 } // namespace vintrel

@@ -47,7 +47,7 @@ class FolderScanner {
     ResultLists& lists_;
     std::string path_; // folder being walked, ending in "/"
     ScanMode::Kind mode_ = ScanMode::Kind::Types;
-    std::string type_, typeKey_; // OfType: the type and its collation key
+    std::string type_, typeKey_;                   // OfType: the type and its collation key
     std::unordered_map<std::string, bool> isType_; // extension bytes met -> of that type
     bool recurse_ = true;
     bool running_ = false;

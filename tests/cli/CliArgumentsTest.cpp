@@ -69,3 +69,9 @@ TEST(CliArguments, FoldersMayLookLikeOptionsAfterTheEndMark) {
     EXPECT_EQ(Parse({"--", "--list"}).folder, "--list");
     EXPECT_TRUE(Parse({"-h"}).help);
 }
+
+TEST(CliArguments, SizesTakeThePointOrTheLocalesSeparator) {
+    EXPECT_DOUBLE_EQ(ParseCliArguments({"--size", "less:1.5", "/d"}, ",").options.fileSizeKb, 1.5);
+    EXPECT_DOUBLE_EQ(ParseCliArguments({"--size", "less:1,5", "/d"}, ",").options.fileSizeKb, 1.5);
+    EXPECT_THROW(ParseCliArguments({"--size", "less:1,5", "/d"}, "."), UsageError);
+}

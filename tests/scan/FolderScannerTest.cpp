@@ -152,12 +152,36 @@ TEST(FolderScanner, EveryTypeRowCountsWhatItsListingLists) {
     // canonically equivalent accents, bytes that are not UTF-8 beside the characters that
     // once stood in for them, and the characters a pattern would read as wildcards.
     TempTree tree;
-    const char* names[] = {
-        "a.txt", "b.TXT", "c.\xEF\xBD\x94\xEF\xBD\x98\xEF\xBD\x94", "d.Tx\xEF\xBD\x94",
-        "e.fi", "f.\xEF\xAC\x81", "g.FI", "h.ss", "i.\xC3\x9F", "j.SS",
-        "k.\xC3\xA9", "l.e\xCC\x81", "m.\xC3\x89", "n.e", "o.\x80", "p.\xEF\x9E\x80",
-        "q.\x81", "r.?", "s.*", "t.x", "u.*x", "v.;", "w.\xE3\x81\x82", "x.\xE3\x82\xA2",
-        "y", "z.", ".hidden", "A.\xCE\xA3", "B.\xCF\x83", "C.\xCF\x82"};
+    const char* names[] = {"a.txt",
+                           "b.TXT",
+                           "c.\xEF\xBD\x94\xEF\xBD\x98\xEF\xBD\x94",
+                           "d.Tx\xEF\xBD\x94",
+                           "e.fi",
+                           "f.\xEF\xAC\x81",
+                           "g.FI",
+                           "h.ss",
+                           "i.\xC3\x9F",
+                           "j.SS",
+                           "k.\xC3\xA9",
+                           "l.e\xCC\x81",
+                           "m.\xC3\x89",
+                           "n.e",
+                           "o.\x80",
+                           "p.\xEF\x9E\x80",
+                           "q.\x81",
+                           "r.?",
+                           "s.*",
+                           "t.x",
+                           "u.*x",
+                           "v.;",
+                           "w.\xE3\x81\x82",
+                           "x.\xE3\x82\xA2",
+                           "y",
+                           "z.",
+                           ".hidden",
+                           "A.\xCE\xA3",
+                           "B.\xCF\x83",
+                           "C.\xCF\x82"};
     for (const char* name : names) tree.file(name);
     ScanRig types;
     types.scan(tree.root(), ScanMode::Types());
