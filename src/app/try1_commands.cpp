@@ -227,9 +227,9 @@ void TForm1::keepRowsLikeFirstSelected(std::string_view (*keyOf)(std::string_vie
     if (!ListView2->hasSelection()) return;
     const ListViewModel* rows = ListView2->rows();
     const std::string key =
-        collation_.sortKey(keyOf(rows->exactFirstCell(ListView2->selectedRows().front())));
+        Collation::equalityKey(keyOf(rows->exactFirstCell(ListView2->selectedRows().front())));
     removeRowsAndCount(
-        [&](int row) { return collation_.sortKey(keyOf(rows->exactFirstCell(row))) != key; });
+        [&](int row) { return Collation::equalityKey(keyOf(rows->exactFirstCell(row))) != key; });
 }
 
 void TForm1::FilterClick() {

@@ -182,6 +182,7 @@ void TForm1::BuildTypeTable() {
     if (lists_.TypeIndex.size() == 0) return;
     ListViewModel* rows = ListView1->rows();
     for (size_t i = 0; i < lists_.TypeIndex.size(); ++i) {
+        host_.processEvents(); // many types take a while: the window keeps repainting
         const TDataRec& record = lists_.TypeList[static_cast<size_t>(lists_.TypeIndex[i].Position)];
         const TypeRowTexts texts =
             MakeTypeRow(record, GetTypeDescription(DisplayText(record.Extension)), locale_);

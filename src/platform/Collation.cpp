@@ -2,10 +2,12 @@
 
 #include "Utf8.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
+#include <unicode/unorm2.h>
 #include <unicode/utf16.h>
 
 namespace vintrel {
@@ -24,6 +26,9 @@ Collation::Collation(const std::string& icuLocale) : locale_(icuLocale) {
     // Case is folded away beforehand; every other difference counts. Some tailorings (Japanese)
     // tell width and kana apart only below the tertiary level.
     ucol_setStrength(collator_.get(), UCOL_IDENTICAL);
+    // Canonically equivalent texts weigh the same at every level, so that equal keys mean
+    // equal decompositions, which equalityKey() relies on.
+    ucol_setAttribute(collator_.get(), UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
 }
 
 Collation::~Collation() = default;
@@ -81,6 +86,40 @@ int Collation::compare(std::string_view a, std::string_view b) const {
         ucol_strcoll(collator_.get(), left.data(), static_cast<int32_t>(left.size()), right.data(),
                      static_cast<int32_t>(right.size()));
     return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
+}
+
+// The UTF-16 units of the case-folded canonical decomposition, as bytes.
+std::string Collation::equalityKey(std::string_view text) {
+    std::string key;
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+        // ASCII is its own decomposition: only the case is folded.
+        key.reserve(text.size() * 2);
+        for (const char c : text) {
+            key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+            key += '\0';
+        }
+        return key;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    static const UNormalizer2* const nfd = unorm2_getNFDInstance(&status);
+    const std::u16string folded = Folded(text);
+    std::u16string decomposed(folded.size() * 2 + 4, u'\0');
+    for (;;) {
+        status = U_ZERO_ERROR;
+        const int32_t length = unorm2_normalize(
+            nfd, reinterpret_cast<const UChar*>(folded.data()), static_cast<int32_t>(folded.size()),
+            reinterpret_cast<UChar*>(decomposed.data()), static_cast<int32_t>(decomposed.size()),
+            &status);
+        decomposed.resize(static_cast<size_t>(length));
+        if (status != U_BUFFER_OVERFLOW_ERROR) break;
+    }
+    if (U_FAILURE(status))
+        throw std::runtime_error(std::string("Normalization failed: ") + u_errorName(status));
+    for (const char16_t unit : decomposed) {
+        key += static_cast<char>(unit & 0xFF);
+        key += static_cast<char>(unit >> 8);
+    }
+    return key;
 }
 
 std::string Collation::sortKey(std::string_view text) const {

@@ -32,6 +32,9 @@ class Collation {
 
     // Binary-comparable key; bytes that are not UTF-8 stay distinct.
     std::string sortKey(std::string_view text) const;
+    // A key for equality alone, much cheaper than the sort key: two texts are equal exactly
+    // when these keys are (the case-folded text in its canonical decomposition).
+    static std::string equalityKey(std::string_view text);
 
     const std::string& locale() const { return locale_; }
 

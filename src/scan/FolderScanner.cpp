@@ -22,7 +22,7 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const Sc
     mode_ = mode.kind;
     if (mode_ == ScanMode::Kind::OfType) {
         type_ = mode.type;
-        typeKey_ = lists_.TypeIndex.collation().sortKey(type_);
+        typeKey_ = lists_.TypeIndex.collation().equalityKey(type_);
         isType_.clear();
     }
     recurse_ = recurse;
@@ -106,7 +106,7 @@ void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& r
 bool FolderScanner::isListedType(std::string_view extension) {
     if (extension == type_) return true;
     const auto [known, added] = isType_.try_emplace(std::string(extension), false);
-    if (added) known->second = lists_.TypeIndex.collation().sortKey(extension) == typeKey_;
+    if (added) known->second = lists_.TypeIndex.collation().equalityKey(extension) == typeKey_;
     return known->second;
 }
 

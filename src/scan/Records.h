@@ -96,7 +96,7 @@ struct tDataIndex {
 
 // The type index. IndexOfType answers what a linear search for the first entry equal under
 // the collation answers, in constant time: exact extension bytes are looked up first, then
-// collation sort keys.
+// equality keys of the collation.
 class TDataIndexList {
   public:
     explicit TDataIndexList(const Collation& collation) : collation_(&collation) {}
