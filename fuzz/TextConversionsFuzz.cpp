@@ -1,6 +1,7 @@
 // Names from bytes to text, UTF-16 and CSV: valid output for any input, and nothing lost
 // that the format can carry.
 
+#include "Collation.h"
 #include "Csv.h"
 #include "FuzzCheck.h"
 #include "Utf8.h"
@@ -66,6 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         "\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f\x20")) !=
         std::string_view::npos;
     FUZZ_CHECK((field.front() == '"') == special || (!special && field.empty()));
+
+    // Equality keys say what the collation says, here for the two halves of the input.
+    static const Collation collation("");
+    const std::string_view left = bytes.substr(0, bytes.size() / 2),
+                           right = bytes.substr(bytes.size() / 2);
+    FUZZ_CHECK((Collation::equalityKey(left) == Collation::equalityKey(right)) ==
+               (collation.sortKey(left) == collation.sortKey(right)));
 
     // The CSV file: FF FE, then the shown text as UTF-16 little-endian, nothing else.
     const std::string file = CsvFileBytes(bytes);

@@ -106,10 +106,10 @@ std::string Collation::equalityKey(std::string_view text) {
     std::u16string decomposed(folded.size() * 2 + 4, u'\0');
     for (;;) {
         status = U_ZERO_ERROR;
-        const int32_t length = unorm2_normalize(
-            nfd, reinterpret_cast<const UChar*>(folded.data()), static_cast<int32_t>(folded.size()),
-            reinterpret_cast<UChar*>(decomposed.data()), static_cast<int32_t>(decomposed.size()),
-            &status);
+        const int32_t length = unorm2_normalize(nfd, reinterpret_cast<const UChar*>(folded.data()),
+                                                static_cast<int32_t>(folded.size()),
+                                                reinterpret_cast<UChar*>(decomposed.data()),
+                                                static_cast<int32_t>(decomposed.size()), &status);
         decomposed.resize(static_cast<size_t>(length));
         if (status != U_BUFFER_OVERFLOW_ERROR) break;
     }

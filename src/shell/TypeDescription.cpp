@@ -33,8 +33,9 @@ class KnownNames {
         for (const QMimeType& type : database.allMimeTypes()) {
             for (const QString& glob : type.globPatterns()) {
                 const QString pattern = glob.toLower();
-                const bool simple = pattern.startsWith(QLatin1String("*.")) &&
-                                    !pattern.mid(2).contains(QRegularExpression(QStringLiteral("[*?\\[]")));
+                const bool simple =
+                    pattern.startsWith(QLatin1String("*.")) &&
+                    !pattern.mid(2).contains(QRegularExpression(QStringLiteral("[*?\\[]")));
                 if (simple) {
                     suffixes_.insert(pattern.mid(2));
                 } else {

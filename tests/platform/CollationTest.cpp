@@ -54,3 +54,42 @@ TEST(Collation, AnUndecodableByteIsNoCharacter) {
     EXPECT_FALSE(c.equal("a.\x80", "a.\xEF\x9E\x80"));
     EXPECT_NE(c.sortKey("a.\x80"), c.sortKey("a.\xED\xB2\x80"));
 }
+
+TEST(Collation, EqualityKeysAgreeWithSortKeys) {
+    const char* texts[] = {".txt",
+                           ".TXT",
+                           ".Txt",
+                           ".\xEF\xBD\x94xt",
+                           ".\xC3\xA9",
+                           ".e\xCC\x81",
+                           ".\xC3\x89",
+                           ".E\xCC\x81",
+                           ".\xE2\x84\xAA",
+                           ".k",
+                           ".K",
+                           ".\xC3\x9F",
+                           ".ss",
+                           ".\xEF\xAC\x81",
+                           ".fi",
+                           ".\x80",
+                           ".\xEF\x9E\x80",
+                           ".\xCE\xA3",
+                           ".\xCF\x82",
+                           ".\xCF\x83",
+                           "",
+                           ".",
+                           ".a\xCC\xA3\xCC\x81",
+                           ".a\xCC\x81\xCC\xA3",
+                           ".\xF0\x90\x90\x80",
+                           ".\xF0\x90\x90\xA8"};
+    for (const char* locale : {"", "de_DE", "ja_JP", "tr_TR"}) {
+        const Collation c(locale);
+        for (const char* a : texts) {
+            for (const char* b : texts) {
+                EXPECT_EQ(Collation::equalityKey(a) == Collation::equalityKey(b),
+                          c.sortKey(a) == c.sortKey(b))
+                    << locale << ": " << a << " / " << b;
+            }
+        }
+    }
+}

@@ -1,6 +1,7 @@
 #include "TypeDescription.h"
 
 #include <gtest/gtest.h>
+#include <QMimeDatabase>
 
 using namespace vintrel;
 
@@ -21,4 +22,20 @@ TEST(TypeDescription, UnknownTypesFallBackToTheirName) {
     EXPECT_EQ(GetTypeDescription("."), "File");
     EXPECT_EQ(GetTypeDescription(".\xFF"), "\xEF\xBF\xBD File");
     EXPECT_EQ(FallbackTypeDescription(".zqx"), "ZQX File");
+}
+
+TEST(TypeDescription, AgreesWithTheMimeDatabaseOnEveryKindOfGlob) {
+    // Simple globs, globs with wildcards and classes ("*.[1-9]", "*~", "*,v", "*%"), names
+    // the database does not know, in any letter case.
+    const QMimeDatabase database;
+    for (const char* type : {".txt",   ".JPG",     ".Tar",     ".gz",      ".1",   ".7",   ".anim3",
+                             ".animj", ".c~",      ".c,v",     ".x%",      ".so",  ".pdf", ".md",
+                             ".zqx",   ".x00017q", ".desktop", ".DeskTop", ".qml", ".h++", "."}) {
+        const QList<QMimeType> types =
+            database.mimeTypesForFileName(QStringLiteral("x") + QString::fromUtf8(type));
+        const std::string expected = !types.isEmpty() && !types.first().comment().isEmpty()
+                                         ? types.first().comment().left(80).toStdString()
+                                         : FallbackTypeDescription(type);
+        EXPECT_EQ(GetTypeDescription(type), expected) << type;
+    }
 }
