@@ -151,7 +151,7 @@ def main():
             ("1,000,000 selected rows exported to a file in under 3 s", export < 3),
         ]
     # Many types: 100,000 distinct extensions, where each type's description is looked up.
-    many = os.path.join(out, "many-types")
+    many = os.path.join(HERE, "out", "many-types")
     if not os.path.isdir(many):
         os.makedirs(many)
         for i in range(100_000):

@@ -23,11 +23,10 @@ Collation::Collation(const std::string& icuLocale) : locale_(icuLocale) {
         throw std::runtime_error("Cannot open the collation for locale '" + icuLocale +
                                  "': " + u_errorName(status));
     }
-    // Case is folded away beforehand; every other difference counts. Some tailorings (Japanese)
-    // tell width and kana apart only below the tertiary level.
-    ucol_setStrength(collator_.get(), UCOL_IDENTICAL);
-    // Canonically equivalent texts weigh the same at every level, so that equal keys mean
-    // equal decompositions, which equalityKey() relies on.
+    // Case is folded away beforehand. The order goes to the tertiary level (accents, width);
+    // equality is decided by equalityKey(), since some tailorings (Japanese) tell width and
+    // kana apart only below that level, where keys grow long.
+    ucol_setStrength(collator_.get(), UCOL_TERTIARY);
     ucol_setAttribute(collator_.get(), UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
 }
 

@@ -2,8 +2,9 @@
 // Locale-aware comparison of texts that ignores letter case only: texts are case-folded
 // (simple folding, one code point to one) and compared by the user's collation at identical
 // strength, so accents, width, kana and compatibility forms (full-width letters, ligatures)
-// stay distinct; canonically equivalent texts (é and e + U+0301) are equal. Bytes that are not UTF-8 stay distinct from each other and from every character.
-// Two texts are equal exactly when their sort keys are equal.
+// stay distinct; canonically equivalent texts (é and e + U+0301) are equal. Bytes that are not
+// UTF-8 stay distinct from each other and from every character. Two texts are equal exactly when
+// their sort keys are equal.
 
 #include <memory>
 #include <string>
@@ -26,9 +27,11 @@ class Collation {
     static Collation FromEnvironment();
     static std::string IcuLocaleFromPosix(std::string_view posixLocale);
 
-    // -1, 0 or +1.
+    // -1, 0 or +1, in the order of the sort keys.
     int compare(std::string_view a, std::string_view b) const;
-    bool equal(std::string_view a, std::string_view b) const { return compare(a, b) == 0; }
+    bool equal(std::string_view a, std::string_view b) const {
+        return equalityKey(a) == equalityKey(b);
+    }
 
     // Binary-comparable key; bytes that are not UTF-8 stay distinct.
     std::string sortKey(std::string_view text) const;

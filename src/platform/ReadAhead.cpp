@@ -24,7 +24,8 @@ struct ReadAhead::Slot {
 };
 
 ReadAhead::ReadAhead(bool recurse) : recurse_(recurse) {
-    if (recurse_) helper_ = std::thread([this] { helperLoop(); });
+    if (!recurse_) return;
+    for (int i = 0; i < kHelpers; ++i) helpers_.emplace_back([this, i] { helperLoop(i > 0); });
 }
 
 ReadAhead::~ReadAhead() {
@@ -33,7 +34,8 @@ ReadAhead::~ReadAhead() {
         stopping_ = true;
     }
     workOrRoom_.notify_all();
-    if (helper_.joinable()) helper_.join();
+    storageSlow_.notify_all();
+    for (std::thread& helper : helpers_) helper.join();
 }
 
 int ReadAhead::openRoot(const std::string& path, std::shared_ptr<FolderNode>& out) {
@@ -109,8 +111,11 @@ void ReadAhead::readAhead(FolderReader& reader, const std::shared_ptr<Slot>& slo
     ++parent->borrowers; // the walk does not close it meanwhile
     lock.unlock();
     int error = 0;
+    const auto start = std::chrono::steady_clock::now();
     auto node = load(reader, parent, slot->entryIndex, error);
+    const auto took = std::chrono::steady_clock::now() - start;
     lock.lock();
+    noteReadTime(took, node ? node->batch.size() : 0);
     --parent->borrowers;
     parent.reset();
     replaceSlot(slot, node);
@@ -152,8 +157,10 @@ int ReadAhead::child(FolderNode& parent, size_t entryIndex, std::shared_ptr<Fold
         out = std::move(slot->node);
         error = slot->error;
     }
+    const bool storageWaits = storageWaits_;
     lock.unlock();
     workOrRoom_.notify_one();
+    if (storageWaits) storageSlow_.notify_all(); // room for them too
     closeIfDone(parent);
     if (out) handOut(out);
     return error;
@@ -230,17 +237,35 @@ int ReadAhead::reopen(FolderNode& node) {
     return 0;
 }
 
-void ReadAhead::helperLoop() {
+// Reads that take much longer per entry than the page cache answers wait for the storage;
+// an average over the last reads, so that one slow or fast folder does not decide.
+void ReadAhead::noteReadTime(std::chrono::steady_clock::duration took, size_t entries) {
+    const double perEntry =
+        std::chrono::duration<double, std::micro>(took).count() / static_cast<double>(entries + 1);
+    readMicrosPerEntry_ += (perEntry - readMicrosPerEntry_) / 8;
+    const bool wasWaiting = storageWaits_;
+    storageWaits_ = readMicrosPerEntry_ > static_cast<double>(kStorageWait.count());
+    if (storageWaits_ && !wasWaiting) storageSlow_.notify_all();
+}
+
+void ReadAhead::helperLoop(bool onlyWhileStorageWaits) {
     FolderReader reader(&pseudo_);
     std::unique_lock lock(mutex_);
+    // With a warm cache one helper keeps up; more would only take turns with the walk on the
+    // cores, so the others wait until reads wait for the storage.
+    std::condition_variable& wakeUp = onlyWhileStorageWaits ? storageSlow_ : workOrRoom_;
     for (;;) {
         // The first pending folder after the one the walk will take next.
         std::shared_ptr<Slot> slot;
-        workOrRoom_.wait(
-            lock, [&] { return stopping_ || (slot = nextPending(toWalk_.begin())) != nullptr; });
+        wakeUp.wait(lock, [&] {
+            return stopping_ || ((!onlyWhileStorageWaits || storageWaits_) &&
+                                 (slot = nextPending(toWalk_.begin())) != nullptr);
+        });
         if (stopping_) return;
         readAhead(reader, slot, lock);
         slotDone_.notify_one();
+        workOrRoom_.notify_one();
+        if (storageWaits_) storageSlow_.notify_all(); // its subfolders may be work for others
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
-// Folder batches in walk order, read ahead on a helper thread. The folders still to be
+// Folder batches in walk order, read ahead on helper threads. The folders still to be
 // walked are kept in the order the depth-first walk will reach them; the walk takes the
-// first, the helper reads the next unclaimed ones just behind it, so both cores do
-// file-system work and read-ahead stays short. What the walk receives is exactly what a
+// first, the helpers read the next unclaimed ones just behind it, so several requests are
+// with the storage at once and read-ahead stays short. What the walk receives is exactly what a
 // plain FolderReader would give it.
 //
 // Open descriptors stay bounded whatever the depth: a folder is closed once all its
@@ -12,6 +12,7 @@
 
 #include "FolderReader.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <list>
@@ -41,6 +42,11 @@ class ReadAhead {
 
     // Folders the walk holds open at the most; the read-ahead adds a bounded number more.
     static constexpr size_t kMaxOpenWalked = 32;
+    // Threads reading ahead: on a cold cache the storage answers several requests at once;
+    // on a warm one more than the cores only cost switching.
+    static constexpr int kHelpers = 3;
+    // Reads slower than this per entry wait for the storage: then every helper reads.
+    static constexpr std::chrono::microseconds kStorageWait{5};
 
   private:
     friend struct FolderNode;
@@ -58,7 +64,8 @@ class ReadAhead {
     void readAhead(FolderReader& reader, const std::shared_ptr<Slot>& slot,
                    std::unique_lock<std::mutex>& lock);
     void announceChildren(FolderNode& node);
-    void helperLoop();
+    void helperLoop(bool onlyWhileStorageWaits);
+    void noteReadTime(std::chrono::steady_clock::duration took, size_t entries); // under the lock
 
     // Descriptor bookkeeping, on the walk's thread.
     void handOut(const std::shared_ptr<FolderNode>& node);
@@ -78,7 +85,10 @@ class ReadAhead {
     std::list<std::shared_ptr<Slot>> toWalk_; // folders not yet reached, in walk order
     size_t unclaimed_ = 0;                    // read by the helper, not yet taken
     bool stopping_ = false;
-    std::thread helper_;
+    std::condition_variable storageSlow_; // wakes the helpers beyond the first
+    bool storageWaits_ = false;           // reads ahead wait for the storage
+    double readMicrosPerEntry_ = 0;       // their recent average
+    std::vector<std::thread> helpers_;
 };
 
 // One folder read: its descriptor (open while it may be needed), its entries, and its

@@ -87,8 +87,17 @@ CsvFileWriter::CsvFileWriter(std::string fileName)
 }
 
 void CsvFileWriter::add(std::string_view lineText) {
-    AppendUtf16LE(pending_, lineText);
-    if (pending_.size() >= (1 << 16)) flush();
+    constexpr size_t kPiece = 1 << 16;
+    while (!lineText.empty()) {
+        // Cut where no character continues: a byte that is not 10xxxxxx starts one.
+        size_t cut = std::min(kPiece, lineText.size());
+        while (cut < lineText.size() && (static_cast<unsigned char>(lineText[cut]) & 0xC0) == 0x80)
+            ++cut;
+        pending_.reserve(pending_.size() + cut * 2);
+        AppendUtf16LE(pending_, lineText.substr(0, cut));
+        lineText.remove_prefix(cut);
+        if (pending_.size() >= kPiece) flush();
+    }
 }
 
 void CsvFileWriter::flush() {
