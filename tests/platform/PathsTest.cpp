@@ -1,12 +1,15 @@
 #include "Paths.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace vintrel;
 
 TEST(Paths, RelativePathsBecomeAbsoluteWithoutDotComponents) {
-    const std::string cwd = get_current_dir_name();
+    char* current = get_current_dir_name();
+    const std::string cwd = current;
+    free(current);
     EXPECT_EQ(AbsolutePath("."), cwd + "/");
     EXPECT_EQ(AbsolutePath("./a.txt"), cwd + "/a.txt");
     EXPECT_EQ(AbsolutePath("sub/./x/"), cwd + "/sub/x/");
