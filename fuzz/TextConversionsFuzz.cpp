@@ -68,12 +68,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string_view::npos;
     FUZZ_CHECK((field.front() == '"') == special || (!special && field.empty()));
 
-    // Equality keys say what the collation says, here for the two halves of the input.
+    // Texts that are equal rank alike (the order may also tie unequal texts, such as texts
+    // differing only in control characters), here for the two halves of the input.
     static const Collation collation("");
-    const std::string_view left = bytes.substr(0, bytes.size() / 2),
-                           right = bytes.substr(bytes.size() / 2);
-    FUZZ_CHECK((Collation::equalityKey(left) == Collation::equalityKey(right)) ==
-               (collation.sortKey(left) == collation.sortKey(right)));
+    const std::string_view left = bytes.substr(0, bytes.size() / 2);
+    const std::string_view right = bytes.substr(bytes.size() / 2);
+    if (Collation::equalityKey(left) == Collation::equalityKey(right))
+        FUZZ_CHECK(collation.sortKey(left) == collation.sortKey(right));
 
     // The CSV file: FF FE, then the shown text as UTF-16 little-endian, nothing else.
     const std::string file = CsvFileBytes(bytes);
