@@ -6,9 +6,9 @@
 #include "ContextMenuVerb.h"
 #include "Guarded.h"
 #include "Lamp.h"
+#include "Paths.h"
 #include "SortListView.h"
 #include "SystemLocale.h"
-#include "Paths.h"
 #include "Utf8.h"
 
 #include <QAction>

@@ -9,7 +9,6 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -23,6 +22,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vintrel;
 using vintrel::test::TempTree;
