@@ -230,19 +230,19 @@ FileWriteResult OpenTemporary(int folder, const struct stat* existing, std::opti
     return {};
 }
 
-bool ReadWhole(int fd, std::string& out) {
+// Everything from the descriptor's position to its end; 0 or an errno.
+int ReadAll(int fd, std::string& text) {
+    text.clear();
     struct stat st {};
-    if (fstat(fd, &st) != 0) return false;
-    out.resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t got =
-            pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) text.reserve(static_cast<size_t>(st.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<size_t>(got);
+        if (got < 0) return errno;
+        if (got == 0) return 0;
+        text.append(buffer, static_cast<size_t>(got));
     }
-    return true;
 }
 
 bool WriteAllAt(int fd, std::string_view bytes) {
@@ -277,7 +277,7 @@ FileWriteResult WriteInPlace(int folder, const std::string& name, std::optional<
     Descriptor file(openat(folder, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
     if (!file) return CreateFailure(errno);
     std::string original;
-    if (!ReadWhole(file.get(), original)) return CreateFailure(errno ? errno : EIO);
+    if (const int error = ReadAll(file.get(), original); error != 0) return CreateFailure(error);
     const WriteSignalsHeld held;
     if (!bytes.empty() && !Reserve(file.get(), bytes.size())) {
         const int error = errno;
@@ -331,19 +331,7 @@ WriteSignalsHeld::~WriteSignalsHeld() {
 
 int ReadWholeFile(const std::string& fileName, std::string& text) {
     const Descriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file) return errno;
-    text.clear();
-    struct stat st {};
-    if (fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode))
-        text.reserve(static_cast<size_t>(st.st_size));
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return errno;
-        if (got == 0) return 0;
-        text.append(buffer, static_cast<size_t>(got));
-    }
+    return file ? ReadAll(file.get(), text) : errno;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
