@@ -1,6 +1,7 @@
 #include "ReadAhead.h"
 #include "FileAttributes.h"
 #include "TempTree.h"
+#include "Unprivileged.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -145,19 +146,15 @@ TEST(ReadAhead, FewDescriptorsServeADeepTreeThatBranchesAtEveryLevel) {
     const auto expected = WalkPlain(plainReader, root, "");
     root.close();
 
-    const pid_t child = fork();
-    if (child == 0) {
-        rlimit limit{128, 128};
-        setrlimit(RLIMIT_NOFILE, &limit);
-        ReadAhead reader(true);
-        std::shared_ptr<FolderNode> node;
-        if (reader.openRoot(tree.root(), node) != 0) _exit(2);
-        _exit(WalkAhead(reader, *node, "") == expected ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(vintrel::test::RunInChild([&] {
+                  rlimit limit{128, 128};
+                  setrlimit(RLIMIT_NOFILE, &limit);
+                  ReadAhead reader(true);
+                  std::shared_ptr<FolderNode> node;
+                  if (reader.openRoot(tree.root(), node) != 0) return 2;
+                  return WalkAhead(reader, *node, "") == expected ? 0 : 1;
+              }),
+              0);
 }
 
 TEST(ReadAhead, WithoutRecursionOnlyTheRootIsRead) {

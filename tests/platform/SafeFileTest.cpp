@@ -15,6 +15,7 @@
 using namespace vintrel;
 using vintrel::test::Exists;
 using vintrel::test::ReadFile;
+using vintrel::test::RunInChild;
 using vintrel::test::RunUnprivileged;
 using vintrel::test::TempTree;
 
@@ -47,19 +48,6 @@ void PlantLink(TempTree& tree, const std::string& link, const std::string& targe
     tree.chmod("shared", 01777);
     tree.symlink("shared/" + link, target);
     ASSERT_EQ(lchown(tree.path("shared/" + link).c_str(), kOtherUser, kOtherUser), 0);
-}
-
-// Runs the body in a child that a watchdog ends after some seconds, so a write that would
-// block for ever fails the test instead of hanging it. The child's exit code is returned.
-int InChild(const std::function<int()>& body, unsigned seconds = 5) {
-    const pid_t child = fork();
-    if (child == 0) {
-        alarm(seconds);
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 } // namespace
@@ -125,7 +113,7 @@ TEST(SafeFile, AReadOnlyFileIsRefusedAndKept) {
 TEST(SafeFile, AFifoWithoutReaderIsAnErrorAndOneWithAReaderWorks) {
     TempTree tree;
     tree.fifo("pipe");
-    EXPECT_EQ(InChild([&] {
+    EXPECT_EQ(RunInChild([&] {
                   const FileWriteResult result = WriteFileReplacing(tree.path("pipe"), "x");
                   return result.failure == FileWriteResult::Failure::Create &&
                                  result.text() == "No program reads from this pipe"
@@ -145,7 +133,7 @@ TEST(SafeFile, AFifoWithoutReaderIsAnErrorAndOneWithAReaderWorks) {
 TEST(SafeFile, TheFileSizeLimitIsAWriteErrorAndLeavesNoTemporaryFile) {
     TempTree tree;
     tree.file("keep.csv", "precious");
-    EXPECT_EQ(InChild([&] {
+    EXPECT_EQ(RunInChild([&] {
                   // SIGXFSZ keeps its default action: it would end the process.
                   rlimit limit{100, 100};
                   setrlimit(RLIMIT_FSIZE, &limit);

@@ -5,15 +5,40 @@
 #include "TempTree.h"
 #include "Unprivileged.h"
 
+#include <array>
 #include <climits>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace vintrel;
 using namespace vintrel::test;
+
+namespace {
+
+// Counts taken by a body that runs as an unprivileged user, sent back through a pipe.
+template <size_t N>
+std::optional<std::array<int64_t, N>>
+CountsAsUnprivileged(const std::function<std::array<int64_t, N>()>& body) {
+    int channel[2];
+    if (pipe(channel) != 0) return std::nullopt;
+    const int status = RunUnprivileged([&] {
+        const std::array<int64_t, N> counts = body();
+        return write(channel[1], counts.data(), sizeof counts) == sizeof counts ? 0 : 4;
+    });
+    close(channel[1]);
+    std::array<int64_t, N> counts{};
+    const ssize_t got = read(channel[0], counts.data(), sizeof counts);
+    close(channel[0]);
+    if (status != 0 || got != static_cast<ssize_t>(sizeof counts)) return std::nullopt;
+    return counts;
+}
+
+} // namespace
 
 TEST(ScanLimits, TreeDeeperThanPathMax) {
     TempTree tree;
@@ -60,23 +85,15 @@ TEST(ScanLimits, UnreadableFoldersAreSkippedAndCounted) {
     tree.file("closed/deeper/c.txt");
     tree.chmod("closed", 0);
 
-    int64_t result[2] = {-1, -1};
-    int channel[2];
-    ASSERT_EQ(pipe(channel), 0);
-    const int status = RunUnprivileged([&] {
+    const auto result = CountsAsUnprivileged<2>([&] {
         ScanRig rig;
         rig.scan(tree.root(), ScanMode::Types());
-        const int64_t counts[2] = {rig.state.TypedFileCount, rig.state.UnreadableFolders};
-        return write(channel[1], counts, sizeof counts) == sizeof counts ? 0 : 4;
+        return std::array<int64_t, 2>{rig.state.TypedFileCount, rig.state.UnreadableFolders};
     });
-    close(channel[1]);
-    const ssize_t got = read(channel[0], result, sizeof result);
-    close(channel[0]);
     tree.chmod("closed", 0755);
-    ASSERT_EQ(status, 0);
-    ASSERT_EQ(got, static_cast<ssize_t>(sizeof result));
-    EXPECT_EQ(result[0], 1); // open/a.txt
-    EXPECT_EQ(result[1], 1); // closed
+    ASSERT_TRUE(result);
+    EXPECT_EQ((*result)[0], 1); // open/a.txt
+    EXPECT_EQ((*result)[1], 1); // closed
 }
 
 TEST(ScanLimits, EntriesWhoseDetailsCannotBeReadAreLeftOutAndCounted) {
@@ -87,10 +104,7 @@ TEST(ScanLimits, EntriesWhoseDetailsCannotBeReadAreLeftOutAndCounted) {
     tree.file("listonly/c.doc");
     tree.chmod("listonly", 0444);
 
-    int64_t result[5] = {};
-    int channel[2];
-    ASSERT_EQ(pipe(channel), 0);
-    const int status = RunUnprivileged([&] {
+    const auto result = CountsAsUnprivileged<5>([&] {
         ScanRig rig;
         rig.scan(tree.root(), ScanMode::Types());
         const int64_t counted = rig.state.TypedFileCount;
@@ -101,20 +115,15 @@ TEST(ScanLimits, EntriesWhoseDetailsCannotBeReadAreLeftOutAndCounted) {
         rig.host.opts.fileSizeIndex = 2;
         rig.host.opts.fileSizeKb = 10;
         rig.scan(tree.root(), ScanMode::Filtered());
-        const int64_t counts[5] = {counted, types, leftOut,
-                                   static_cast<int64_t>(rig.lists.FileList.size()),
-                                   rig.state.UnreadableEntries};
-        return write(channel[1], counts, sizeof counts) == sizeof counts ? 0 : 4;
+        return std::array<int64_t, 5>{counted, types, leftOut,
+                                      static_cast<int64_t>(rig.lists.FileList.size()),
+                                      rig.state.UnreadableEntries};
     });
-    close(channel[1]);
-    const ssize_t got = read(channel[0], result, sizeof result);
-    close(channel[0]);
     tree.chmod("listonly", 0755);
-    ASSERT_EQ(status, 0);
-    ASSERT_EQ(got, static_cast<ssize_t>(sizeof result));
-    EXPECT_EQ(result[0], 1); // open/a.txt only
-    EXPECT_EQ(result[1], 1); // .txt
-    EXPECT_EQ(result[2], 2);
-    EXPECT_EQ(result[3], 1);
-    EXPECT_EQ(result[4], 2);
+    ASSERT_TRUE(result);
+    EXPECT_EQ((*result)[0], 1); // open/a.txt only
+    EXPECT_EQ((*result)[1], 1); // .txt
+    EXPECT_EQ((*result)[2], 2);
+    EXPECT_EQ((*result)[3], 1);
+    EXPECT_EQ((*result)[4], 2);
 }

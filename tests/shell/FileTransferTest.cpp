@@ -1,5 +1,6 @@
 #include "FileTransfer.h"
 #include "TempTree.h"
+#include "Unprivileged.h"
 
 #include <dirent.h>
 #include <fstream>
@@ -241,17 +242,13 @@ TEST(FileTransfer, TheFileSizeLimitFailsTheCopyAndLeavesNothingBehind) {
     TempTree tree;
     tree.sizedFile("src/big", 1 << 20);
     tree.folder("dst");
-    const pid_t child = fork();
-    if (child == 0) {
-        rlimit limit{4096, 4096}; // SIGXFSZ keeps its default action
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const TransferReport report =
-            TransferFiles({tree.path("src/big")}, tree.path("dst"), TransferKind::Copy, {});
-        _exit(report.failures.size() == 1 && report.done == 0 ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(vintrel::test::RunInChild([&] {
+                  rlimit limit{4096, 4096}; // SIGXFSZ keeps its default action
+                  setrlimit(RLIMIT_FSIZE, &limit);
+                  const TransferReport report = TransferFiles(
+                      {tree.path("src/big")}, tree.path("dst"), TransferKind::Copy, {});
+                  return report.failures.size() == 1 && report.done == 0 ? 0 : 1;
+              }),
+              0);
     EXPECT_TRUE(Names(tree.path("dst")).empty());
 }
