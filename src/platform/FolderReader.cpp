@@ -2,6 +2,7 @@
 
 #include "FileAttributes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -29,6 +30,11 @@ struct LinuxDirent64 {
     unsigned char d_type;
 };
 constexpr size_t kDirentNameOffset = 19;
+
+// Doubles at least, so that a folder read in many pieces is not copied once per piece.
+template <typename Buffer> void ReserveGrowing(Buffer& buffer, size_t needed) {
+    if (needed > buffer.capacity()) buffer.reserve(std::max(needed, 2 * buffer.capacity()));
+}
 
 FileTime ToFileTime(const statx_timestamp& t) {
     return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
@@ -235,6 +241,10 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
         const long got = syscall(SYS_getdents64, folder.fd(), buffer_.data(), buffer_.size());
         if (got == 0) return 0;
         if (got < 0) return errno;
+        // Room for this piece at once rather than growing entry by entry: names take fewer
+        // bytes than their records, and a record takes at least 24.
+        ReserveGrowing(batch.names_, batch.names_.size() + static_cast<size_t>(got));
+        ReserveGrowing(batch.entries_, batch.entries_.size() + static_cast<size_t>(got) / 24);
         for (long offset = 0; offset < got;) {
             const auto* d = reinterpret_cast<const LinuxDirent64*>(buffer_.data() + offset);
             offset += d->d_reclen;
