@@ -11,9 +11,6 @@ namespace vintrel {
 namespace {
 // Folders read ahead and not yet walked; bounds memory, open descriptors and the look-up.
 constexpr size_t kMaxUnclaimed = 64;
-// A helper stopped by a full read-ahead waits until this few are left, so that it is not woken
-// for every folder the walk takes.
-constexpr size_t kResumeAt = kMaxUnclaimed / 2;
 } // namespace
 
 struct ReadAhead::Slot {
@@ -161,9 +158,8 @@ int ReadAhead::child(FolderNode& parent, size_t entryIndex, std::shared_ptr<Fold
         error = slot->error;
     }
     const bool storageWaits = storageWaits_;
-    const bool roomForHelpers = unclaimed_ <= kResumeAt;
     lock.unlock();
-    if (roomForHelpers) workOrRoom_.notify_one();
+    workOrRoom_.notify_one();
     if (storageWaits) storageSlow_.notify_all(); // room for them too
     closeIfDone(parent);
     if (out) handOut(out);
@@ -258,17 +254,12 @@ void ReadAhead::helperLoop(bool onlyWhileStorageWaits) {
     // With a warm cache one helper keeps up; more would only take turns with the walk on the
     // cores, so the others wait until reads wait for the storage.
     std::condition_variable& wakeUp = onlyWhileStorageWaits ? storageSlow_ : workOrRoom_;
-    bool filledUp = false;
     for (;;) {
         // The first pending folder after the one the walk will take next.
         std::shared_ptr<Slot> slot;
         wakeUp.wait(lock, [&] {
-            if (stopping_) return true;
-            if (onlyWhileStorageWaits && !storageWaits_) return false;
-            if (filledUp && unclaimed_ > kResumeAt) return false;
-            slot = nextPending(toWalk_.begin());
-            filledUp = unclaimed_ >= kMaxUnclaimed;
-            return slot != nullptr;
+            return stopping_ || ((!onlyWhileStorageWaits || storageWaits_) &&
+                                 (slot = nextPending(toWalk_.begin())) != nullptr);
         });
         if (stopping_) return;
         readAhead(reader, slot, lock);

@@ -1,11 +1,13 @@
 #include "ExactTextMap.h"
 
-#include <cstring>
-
 namespace vintrel {
 
 namespace {
 constexpr size_t kInitialSlots = 64;
+
+uint64_t Tag(uint64_t hash) {
+    return hash & 0xFFFFFFFF00000000ULL;
+}
 } // namespace
 
 ExactTextMap::ExactTextMap() : slots_(kInitialSlots) {}
@@ -13,67 +15,57 @@ ExactTextMap::ExactTextMap() : slots_(kInitialSlots) {}
 uint64_t ExactTextMap::Hash(std::string_view key) {
     uint64_t hash = 1469598103934665603ULL; // FNV-1a
     for (const char c : key) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    return hash ^ (hash >> 29);
+    // FNV's low bits alone cluster for keys that differ in one character, as numbered
+    // extensions do; the table indexes by the low bits, so mix the high ones in.
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdULL;
+    return hash ^ (hash >> 33);
 }
 
-bool ExactTextMap::holds(const Slot& slot, uint64_t hash, std::string_view key) const {
-    if (slot.hash != hash || slot.length != key.size()) return false;
-    if (key.size() <= kInlineLength)
-        return key.empty() || std::memcmp(slot.text, key.data(), key.size()) == 0;
-    uint64_t offset = 0;
-    std::memcpy(&offset, slot.text, sizeof offset);
-    return std::string_view(longTexts_).substr(offset, key.size()) == key;
+size_t ExactTextMap::slotOf(uint64_t hash, std::string_view key) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const uint64_t slot = slots_[i];
+        if (slot == 0) return i;
+        if ((slot & 0xFFFFFFFF00000000ULL) != Tag(hash)) continue;
+        const Entry& entry = entries_[(slot & 0xFFFFFFFFULL) - 1];
+        if (entry.hash == hash &&
+            std::string_view(texts_).substr(entry.offset, entry.length) == key)
+            return i;
+    }
 }
 
 int ExactTextMap::find(std::string_view key) const {
-    const uint64_t hash = Hash(key);
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const Slot& slot = slots_[i];
-        if (slot.value < 0) return -1;
-        if (holds(slot, hash, key)) return slot.value;
-    }
+    const uint64_t slot = slots_[slotOf(Hash(key), key)];
+    return slot == 0 ? -1 : entries_[(slot & 0xFFFFFFFFULL) - 1].value;
 }
 
 void ExactTextMap::insert(std::string_view key, int value) {
-    if (key.size() > UINT16_MAX) return; // never a file-name extension: just not cached
-    if ((size_ + 1) * 4 > slots_.size() * 3) grow();
+    if (key.size() > UINT32_MAX || entries_.size() >= UINT32_MAX - 1) return; // just not kept
+    if ((entries_.size() + 1) * 4 > slots_.size() * 3) grow();
     const uint64_t hash = Hash(key);
-    const size_t mask = slots_.size() - 1;
-    size_t i = hash & mask;
-    for (; slots_[i].value >= 0; i = (i + 1) & mask) {
-        if (holds(slots_[i], hash, key)) return;
-    }
-    Slot& slot = slots_[i];
-    slot.hash = hash;
-    slot.value = value;
-    slot.length = static_cast<uint16_t>(key.size());
-    if (key.size() <= kInlineLength) {
-        if (!key.empty()) std::memcpy(slot.text, key.data(), key.size());
-    } else {
-        const uint64_t offset = longTexts_.size();
-        longTexts_.append(key);
-        std::memcpy(slot.text, &offset, sizeof offset);
-    }
-    ++size_;
+    const size_t i = slotOf(hash, key);
+    if (slots_[i] != 0) return;
+    entries_.push_back({hash, texts_.size(), static_cast<uint32_t>(key.size()), value});
+    texts_.append(key);
+    slots_[i] = Tag(hash) | entries_.size();
 }
 
 void ExactTextMap::grow() {
-    std::vector<Slot> old(slots_.size() * 2);
-    old.swap(slots_);
+    slots_.assign(slots_.size() * 2, 0);
     const size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.value < 0) continue;
-        size_t i = slot.hash & mask;
-        while (slots_[i].value >= 0) i = (i + 1) & mask;
-        slots_[i] = slot;
+    for (size_t number = 0; number < entries_.size(); ++number) {
+        const uint64_t hash = entries_[number].hash;
+        size_t i = hash & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
+        slots_[i] = Tag(hash) | (number + 1);
     }
 }
 
 void ExactTextMap::clear() {
-    slots_.assign(kInitialSlots, Slot{});
-    longTexts_.clear();
-    size_ = 0;
+    slots_.assign(kInitialSlots, 0);
+    entries_.clear();
+    texts_.clear();
 }
 
 } // namespace vintrel

@@ -1,7 +1,8 @@
 #pragma once
-// A map from exact byte strings to small integers, flat and open-addressed: the type index
-// asks it once for every counted file, and it must cost the same with 5,000 types as with
-// 10. Short keys are kept inside the table itself.
+// A map from exact byte strings to small integers, open-addressed: the type index asks it
+// once for every counted file, and it must cost the same with 100,000 types as with 10. The
+// table holds only a hash tag and an entry number (8 bytes a slot); the keys lie one after
+// another in one buffer, so growing touches little memory.
 
 #include <cstdint>
 #include <string>
@@ -19,24 +20,24 @@ class ExactTextMap {
     // Stores the value unless the key is present already.
     void insert(std::string_view key, int value);
     void clear();
-    size_t size() const { return size_; }
+    size_t size() const { return entries_.size(); }
 
   private:
-    static constexpr size_t kInlineLength = 18;
-    struct Slot {
-        uint64_t hash = 0;
-        int32_t value = -1; // -1: empty
-        uint16_t length = 0;
-        char text[kInlineLength]; // the key, or its offset in longTexts_ when longer
+    struct Entry {
+        uint64_t hash;
+        size_t offset; // of the key in texts_
+        uint32_t length;
+        int32_t value;
     };
 
     static uint64_t Hash(std::string_view key);
-    bool holds(const Slot& slot, uint64_t hash, std::string_view key) const;
+    // The slot holding the key, or the empty slot where it would go.
+    size_t slotOf(uint64_t hash, std::string_view key) const;
     void grow();
 
-    std::vector<Slot> slots_;
-    std::string longTexts_;
-    size_t size_ = 0;
+    std::vector<uint64_t> slots_; // 0: empty; else hash's high half << 32 | entry number + 1
+    std::vector<Entry> entries_;
+    std::string texts_;
 };
 
 } // namespace vintrel

@@ -70,9 +70,9 @@ void TDataRec::AddFile(const FindRecord& entry, const Collation& collation) {
 int TDataIndexList::IndexOfType(std::string_view typeText) const {
     if (const int exact = byExact_.find(typeText); exact >= 0) return entries_[exact].Position;
     std::string key = collation_->equalityKey(typeText);
-    if (const auto found = byKey_.find(key); found != byKey_.end()) {
-        byExact_.insert(typeText, found->second);
-        return entries_[found->second].Position;
+    if (const int found = byKey_.find(key); found >= 0) {
+        byExact_.insert(typeText, found);
+        return entries_[found].Position;
     }
     missText_ = typeText;
     missKey_ = std::move(key);
@@ -83,8 +83,8 @@ int TDataIndexList::add(std::string_view typeText, int position) {
     const int index = static_cast<int>(entries_.size());
     entries_.push_back({std::string(typeText), position});
     std::string key = typeText == missText_ ? missKey_ : collation_->equalityKey(typeText);
-    const auto slot = byKey_.emplace(std::move(key), index).first;
-    byExact_.insert(typeText, slot->second);
+    byKey_.insert(key, index); // kept when an equal key came first
+    byExact_.insert(typeText, byKey_.find(key));
     return index;
 }
 

@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace vintrel {
@@ -111,15 +110,9 @@ class TDataIndexList {
     void clear();
 
   private:
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    using Map = std::unordered_map<std::string, int, Hash, std::equal_to<>>;
-
     const Collation* collation_;
     std::vector<tDataIndex> entries_;
-    Map byKey_;                              // collation key -> index of the first entry with it
+    ExactTextMap byKey_;                     // equality key -> index of the first entry with it
     mutable ExactTextMap byExact_;           // exact bytes -> index, filled on look-up
     mutable std::string missText_, missKey_; // the key of the last miss, reused by add
 };
