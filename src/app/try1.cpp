@@ -6,6 +6,7 @@
 #include "StatusBarGr.h"
 #include "SystemLocale.h"
 
+#include <memory>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -391,6 +392,17 @@ void TForm1::buildMenus() {
 
     for (TSortListView* table : {ListView1, ListView2})
         table->setContextMenuPolicy(Qt::CustomContextMenu);
+    // A popup is a window of its own, so a highlighted item's hint would stop there: it is
+    // sent to this window's status bar instead, and taken away when the menu closes.
+    for (QMenu* menu : {PopupMenu1, PopupMenu2}) {
+        auto hinted = std::make_shared<bool>(false);
+        connect(menu, &QMenu::hovered, this,
+                [this, hinted](QAction* item) { *hinted = item->showStatusText(this); });
+        connect(menu, &QMenu::aboutToHide, this, [this, hinted] {
+            if (*hinted) HeaderControl1->clearMessage();
+            *hinted = false;
+        });
+    }
     connect(ListView2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         PopupMenu1Popup();
         PopupMenu1->popup(ListView2->viewport()->mapToGlobal(at));
@@ -414,13 +426,9 @@ void TForm1::setTabOrderAndNames() {
                                    AttribsChk};
     for (int i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
 
-    // What a screen reader says: the caption, or the caption of the box or label a field
-    // belongs to.
-    for (QAbstractButton* button : findChildren<QAbstractButton*>())
-        button->setAccessibleName(button->text());
-    for (QLabel* label : findChildren<QLabel*>()) {
-        if (label != Image1) label->setAccessibleName(label->text().trimmed());
-    }
+    // What a screen reader says. Buttons and labels carry no fixed name: they are announced
+    // with the text they show now ("STOP", "Total files: 12"). A field is named after the
+    // caption of the box or label it belongs to.
     RootDir->setAccessibleName(QStringLiteral("Root"));
     FileType->setAccessibleName(QStringLiteral("File type mask"));
     InText->setAccessibleName(QStringLiteral("File name mask"));

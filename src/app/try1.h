@@ -213,8 +213,8 @@ class TForm1 : public QMainWindow {
     FolderScanner scanner_;
     SkinEngine skin_;
     std::string CurrentType; // exact bytes of the type last listed
-    // The root folder's exact bytes while RootDir shows them unchanged (a name that is not
-    // UTF-8 cannot be typed back); the field's text otherwise.
+    // The exact bytes of the folder given on the command line (a name that is not UTF-8
+    // cannot be typed back): searched while RootDir shows them, the field's text otherwise.
     std::optional<std::string> rootBytes_;
     std::string rootFolder() const;
     bool searchRunning_ = false;

@@ -68,7 +68,9 @@ class BuildCleanup {
 } // namespace
 
 std::string TForm1::rootFolder() const {
-    return rootBytes_ ? *rootBytes_ : RootDir->text().toStdString();
+    const QString shown = RootDir->text();
+    if (rootBytes_ && shown.toStdString() == DisplayText(*rootBytes_)) return *rootBytes_;
+    return shown.toStdString();
 }
 
 void TForm1::syncOptions() {
@@ -267,7 +269,6 @@ void TForm1::RootDirClick() {
     const QString folder = SelectFolder();
     if (folder.isEmpty()) return;
     RootDir->setText(folder);
-    rootBytes_.reset();
 }
 
 QString TForm1::SelectFolder() {

@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 
 namespace vintrel {
@@ -51,8 +52,6 @@ void TForm1::connectControls() {
     connect(ListView1, &QAbstractItemView::doubleClicked, this,
             Guarded([this] { ListView1DblClick(); }));
     connect(Reload1, &QAction::triggered, this, Guarded([this] { Reload1Click(); }));
-    RootDir->installEventFilter(this);
-    connect(RootDir, &QLineEdit::textEdited, this, [this] { rootBytes_.reset(); });
 
     // The enablers: each filter box enables its companions.
     const std::pair<QCheckBox*, QList<QWidget*>> companions[] = {
@@ -85,7 +84,10 @@ void TForm1::connectControls() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == RootDir && event->type() == QEvent::MouseButtonPress) {
+    // The window filters every event of the application (keys anywhere), so this sees each
+    // event once.
+    if (watched == RootDir && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         RunGuarded([this] { RootDirClick(); });
         return false;
     }

@@ -1,0 +1,130 @@
+// The window driven the way a user drives it: mouse and key events sent to the widgets.
+
+#include "Dialogs.h"
+#include "SortListView.h"
+#include "StatusBarGr.h"
+#include "TableText.h"
+#include "TempTree.h"
+#include "try1.h"
+
+#include <gtest/gtest.h>
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace vintrel;
+using vintrel::test::Column;
+using vintrel::test::TempTree;
+
+namespace {
+
+std::unique_ptr<TForm1> Start(const std::string& root) {
+    auto form = std::make_unique<TForm1>(std::vector<std::string>{"/opt/vintrel/vintrel2", root});
+    form->scanHost().setInterval(std::chrono::milliseconds(0)); // process events at every chance
+    form->show();
+    form->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    return form;
+}
+
+// Every dialog asked for, answered with `answer`.
+struct DialogLog {
+    explicit DialogLog(QString answer = {}) {
+        Dialogs::setTestHook([this, answer](const DialogRequest& request) {
+            asked.push_back(request);
+            return answer;
+        });
+    }
+    ~DialogLog() { Dialogs::setTestHook(nullptr); }
+    std::vector<DialogRequest> asked;
+};
+
+QString AccessibleName(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
+} // namespace
+
+TEST(WindowInput, OneLeftClickIntoRootOpensTheFolderBrowserOnce) {
+    TempTree tree;
+    auto form = Start(tree.root());
+    DialogLog dialogs;
+    QTest::mouseClick(form->RootDir, Qt::LeftButton, {}, QPoint(10, 10));
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0].title, "Select source folder");
+    QTest::mouseClick(form->RootDir, Qt::MiddleButton, {}, QPoint(10, 10));
+    QTimer::singleShot(0, [] { // the edit's own menu, not the browser
+        if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
+    });
+    QTest::mouseClick(form->RootDir, Qt::RightButton, {}, QPoint(10, 10));
+    EXPECT_EQ(dialogs.asked.size(), 1u);
+}
+
+TEST(WindowInput, F5PressesGoOnceWhereverTheFocusIs) {
+    TempTree tree;
+    auto form = Start(tree.root());
+    form->RootDir->setText(QString::fromStdString(tree.path("missing"))); // each GO says so
+    DialogLog dialogs(QStringLiteral("OK"));
+    form->RootDir->setFocus(); // as at start-up
+    QTest::keyClick(form->RootDir, Qt::Key_F5);
+    EXPECT_EQ(dialogs.asked.size(), 1u);
+    form->ListView2->setFocus();
+    QTest::keyClick(form->ListView2, Qt::Key_F5);
+    EXPECT_EQ(dialogs.asked.size(), 2u);
+    form->HidBox->setFocus();
+    QTest::keyClick(form->HidBox, Qt::Key_F5);
+    EXPECT_EQ(dialogs.asked.size(), 3u);
+}
+
+TEST(WindowInput, AHighlightedMenuItemShowsItsHintInTheStatusBar) {
+    TempTree tree;
+    tree.file("a.txt");
+    auto form = Start(tree.root());
+    QWidget* viewport = form->ListView2->viewport();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                viewport->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(viewport, &menuEvent);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->PopupMenu1->isVisible(); }));
+    QTest::keyClick(form->PopupMenu1, Qt::Key_Down);
+    EXPECT_EQ(form->HeaderControl1->currentMessage(), "Copy all file names to clipboard");
+    QTest::keyClick(form->PopupMenu1, Qt::Key_Escape);
+    EXPECT_FALSE(form->PopupMenu1->isVisible());
+    EXPECT_EQ(form->HeaderControl1->currentMessage(), "");
+}
+
+TEST(WindowInput, ScreenReadersHearWhatTheControlsShowNow) {
+    TempTree tree;
+    tree.file("a.txt", "12345");
+    for (int i = 0; i < 200; ++i) tree.file("b" + std::to_string(i) + ".doc"); // room for events
+    auto form = Start(tree.root());
+    QString duringSearch;
+    QTimer::singleShot(0, [&] { duringSearch = AccessibleName(form->Button1); });
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    EXPECT_EQ(duringSearch, "STOP");
+    EXPECT_EQ(AccessibleName(form->Button1), "GO");
+    for (QLabel* label : {form->Label3, form->Label5, form->CountLabel, form->FileCount}) {
+        EXPECT_EQ(AccessibleName(label), label->text().trimmed());
+    }
+    EXPECT_EQ(AccessibleName(form->Label3), "Total types: 2");
+    EXPECT_EQ(AccessibleName(form->RootDir), "Root"); // a field keeps its caption
+}
+
+TEST(WindowInput, GoSearchesTheFolderRootShowsHoweverItWasChanged) {
+    TempTree tree;
+    tree.file("d\xFE/inside.txt");
+    tree.file("other/x.doc");
+    auto form = Start(tree.path("d\xFE"));
+    QTest::mouseClick(form->Button1, Qt::LeftButton); // the argument's exact bytes
+    EXPECT_EQ(Column(form->ListView1, 0), QStringList{".txt"});
+
+    // Changed without typing, as an accessibility tool or a paste through the menu does.
+    form->RootDir->setText(QString::fromStdString(tree.path("other")));
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    EXPECT_EQ(Column(form->ListView1, 0), QStringList{".doc"});
+}
