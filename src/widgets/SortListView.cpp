@@ -1,5 +1,7 @@
 #include "SortListView.h"
 
+#include "SortHeader.h"
+
 #include <algorithm>
 #include <numeric>
 #include <QHeaderView>
@@ -40,6 +42,7 @@ const Collation& FallbackCollation() {
 TSortListView::TSortListView(std::vector<ListViewModel::Column> columns, QWidget* parent)
     : QTableView(parent), model_(new ListViewModel(std::move(columns), this)) {
     RegisterArrowResources();
+    setHorizontalHeader(new SortHeader(this));
     setModel(model_);
     setShowGrid(false);
     setWordWrap(false);

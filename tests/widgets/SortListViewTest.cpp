@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <QHeaderView>
 #include <QImage>
+#include <QTest>
 
 using namespace vintrel;
 
@@ -190,4 +191,48 @@ TEST(SortListView, AListFromOutsideIsAdoptedAndReplacedWhenItGoes) {
     delete outside;
     ASSERT_NE(table->OwnImages, nullptr);
     EXPECT_EQ(table->smallImages(), table->OwnImages);
+}
+
+// The arrow stands directly before the caption, on the right of a right-aligned column too,
+// as the user sees it after a click on the header.
+TEST(SortListView, TheArrowStandsBeforeTheCaptionInEveryAlignment) {
+    TSortListView table({{QStringLiteral("Name")},
+                         {QStringLiteral("Size"), Qt::AlignRight | Qt::AlignVCenter},
+                         {QStringLiteral("Count"), Qt::AlignCenter}});
+    table.Loaded();
+    table.UseArrows = true;
+    table.rows()->appendRow({"a", "1", "2"});
+    table.rows()->appendRow({"b", "3", "4"});
+    table.rows()->commitRows();
+    table.resize(640, 200);
+    QHeaderView* header = table.horizontalHeader();
+    for (int column = 0; column < 3; ++column) header->resizeSection(column, 200);
+    table.show();
+    const QImage plain = header->grab().toImage();
+
+    for (int column = 0; column < 3; ++column) {
+        const QPoint inside(header->sectionViewportPosition(column) + 100, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, inside);
+        ASSERT_TRUE(HasArrow(table, column));
+        const QImage sorted = header->grab().toImage();
+        QRect arrow;
+        for (int y = 0; y < plain.height(); ++y) {
+            for (int x = 0; x < plain.width(); ++x) {
+                const bool arrowColour = QColor(sorted.pixel(x, y)) == QColor(172, 168, 153);
+                if (arrowColour && sorted.pixel(x, y) != plain.pixel(x, y))
+                    arrow |= QRect(x, y, 1, 1);
+            }
+        }
+        const int left = header->sectionViewportPosition(column);
+        ASSERT_FALSE(arrow.isNull()) << column;
+        EXPECT_GE(arrow.left(), left) << column; // in its own section
+        // The caption starts after the arrow, a few pixels on.
+        const QString caption = table.rows()->column(column).caption;
+        const int textWidth = header->fontMetrics().horizontalAdvance(caption);
+        int captionLeft = left + 4;
+        if (column == 1) captionLeft = left + 200 - 4 - textWidth;
+        if (column == 2) captionLeft = left + (200 - textWidth) / 2;
+        EXPECT_LT(arrow.right(), captionLeft + 20) << column;
+        EXPECT_GT(arrow.right(), captionLeft - 30) << column;
+    }
 }
