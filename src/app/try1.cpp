@@ -125,6 +125,11 @@ TForm1::TForm1(const std::vector<std::string>& arguments, QWidget* parent)
     JvNetscapeSplitter2->addWidget(Panel3);
     JvNetscapeSplitter2->setStretchFactor(1, 1);
     JvNetscapeSplitter2->setSizes({339, 181});
+    // Only the anchored side collapses: dragging stops at the other side's minimum.
+    for (CollapsibleSplitter* splitter : {JvNetscapeSplitter1, JvNetscapeSplitter2})
+        splitter->setCollapsible(1, false);
+    JvNetscapeSplitter1->setRestoreSize(323);
+    JvNetscapeSplitter2->setRestoreSize(339);
 
     buildStatusBar();
     buildMenus();

@@ -160,6 +160,8 @@ class TForm1 : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     // try1.cpp: building the window.
@@ -177,6 +179,11 @@ class TForm1 : public QMainWindow {
     void FormCreate(const std::vector<std::string>& arguments);
     void FormKeyDown(int key);
     void fitLabels();
+    void placeOnScreen();
+    static constexpr QSize kOuterSize{920, 600};
+    bool placed_ = false; // placed on the screen at the first show
+    bool framed_ = false; // and again once the window manager's frame was known
+    QMargins placedWithFrame_;
 
     // try1_sort.cpp
     void setUpSorting();

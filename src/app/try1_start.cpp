@@ -23,6 +23,8 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QWindow>
 
 namespace vintrel {
 
@@ -129,6 +131,41 @@ void TForm1::fitLabels() {
     for (QLabel* label : Panel6->findChildren<QLabel*>()) {
         label->ensurePolished();
         label->adjustSize();
+    }
+}
+
+// The window's outer size, frame included, is its size and its minimum; it opens centred on
+// its screen. The frame is known only once the window manager has framed the window, so the
+// placement is made again when the frame turns out other than it was placed with.
+void TForm1::placeOnScreen() {
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    placedWithFrame_ = frame;
+    const QSize client(kOuterSize.width() - frame.left() - frame.right(),
+                       kOuterSize.height() - frame.top() - frame.bottom());
+    setMinimumSize(client);
+    resize(client);
+    if (const QScreen* where = screen()) {
+        const QRect area = where->availableGeometry();
+        const QPoint corner(area.left() + std::max(0, (area.width() - kOuterSize.width()) / 2),
+                            area.top() + std::max(0, (area.height() - kOuterSize.height()) / 2));
+        move(corner); // a window's position is its frame's
+    }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!placed_) {
+        placed_ = true;
+        placeOnScreen();
+    }
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (placed_ && !framed_ && windowHandle() &&
+        windowHandle()->frameMargins() != placedWithFrame_) {
+        framed_ = true;
+        placeOnScreen();
     }
 }
 

@@ -110,10 +110,8 @@ void CollapsibleSplitter::toggleCollapsed() {
         current[1] += current[0];
         current[0] = 0;
     } else {
-        const int size =
-            restoreSize_ > 0 ? restoreSize_ : (orientation() == Qt::Horizontal ? 323 : 339);
-        current[0] = size;
-        current[1] = std::max(0, current[1] - size);
+        current[0] = restoreSize_;
+        current[1] = std::max(0, current[1] - restoreSize_);
     }
     setSizes(current);
     if (QSplitterHandle* h = handle(1)) h->update();

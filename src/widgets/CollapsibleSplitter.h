@@ -13,6 +13,8 @@ class CollapsibleSplitter : public QSplitter {
 
     bool isCollapsed() const;
     void toggleCollapsed();
+    // The size the anchored side gets back when it was collapsed before it had a size.
+    void setRestoreSize(int size) { restoreSize_ = size; }
 
   protected:
     QSplitterHandle* createHandle() override;

@@ -21,6 +21,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitterHandle>
 #include <QTest>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,7 +116,6 @@ TEST(MainWindow, EveryOptionControlStandsWhereDesigned) {
 TEST(MainWindow, InitialStatesAndTabOrder) {
     auto form = Start({});
     EXPECT_EQ(form->windowTitle(), "Vintrel 2");
-    EXPECT_EQ(form->minimumSize(), QSize(920, 600));
     EXPECT_TRUE(form->HidBox->isChecked() && form->sysbox->isChecked() &&
                 form->incsubs->isChecked());
     for (QWidget* w : std::initializer_list<QWidget*>{
@@ -296,4 +297,58 @@ TEST(MainWindow, HintsGoToTheStatusBar) {
     QStatusTipEvent tip(form->RootDir->statusTip());
     QApplication::sendEvent(form->RootDir, &tip);
     EXPECT_EQ(form->HeaderControl1->currentMessage(), "Click to select root folder");
+}
+
+TEST(MainWindow, OpensAt920By600OuterSizeCentredOnItsScreen) {
+    auto form = Start({});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_EQ(form->frameGeometry().size(), QSize(920, 600));
+    form->resize(300, 200); // the outer size is the minimum too
+    EXPECT_EQ(form->frameGeometry().size(), QSize(920, 600));
+    // Centred; a screen narrower or lower than the window gets it at its edge.
+    const QRect area = form->screen()->availableGeometry();
+    const QRect frame = form->frameGeometry();
+    for (const auto& [start, length, screenStart, screenLength] :
+         {std::array{frame.left(), frame.width(), area.left(), area.width()},
+          std::array{frame.top(), frame.height(), area.top(), area.height()}}) {
+        if (length <= screenLength) {
+            EXPECT_LE(std::abs(start - (screenStart + (screenLength - length) / 2)), 1);
+        } else {
+            EXPECT_EQ(start, screenStart);
+        }
+    }
+}
+
+// Dragged with the mouse as far as it goes, the splitters stop at the far side's minimum;
+// their buttons then still collapse and restore the anchored side.
+TEST(MainWindow, DraggingASplitterKeepsTheFarSideAndTheButtonItsSide) {
+    auto form = Start({});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    struct Case {
+        CollapsibleSplitter* splitter;
+        QWidget* farSide;
+        QPoint drag; // far towards the far side
+    };
+    for (const Case& c : {Case{form->JvNetscapeSplitter2, form->Panel3, QPoint(0, 2000)},
+                          Case{form->JvNetscapeSplitter1, form->Panel1, QPoint(2000, 0)}}) {
+        QSplitterHandle* handle = c.splitter->handle(1);
+        const bool across = c.splitter->orientation() == Qt::Horizontal;
+        const QPoint grip =
+            across ? QPoint(handle->width() / 2, 5) : QPoint(5, handle->height() / 2);
+        QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(handle, grip + c.drag);
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + c.drag);
+        const int farSize = across ? c.farSide->width() : c.farSide->height();
+        EXPECT_GT(farSize, 0) << c.splitter->objectName().toStdString();
+        EXPECT_GE(farSize, across ? 75 : c.farSide->minimumSizeHint().height());
+        const int anchored = c.splitter->sizes()[0];
+        EXPECT_GT(anchored, 0);
+
+        const QPoint button(handle->width() / 2, handle->height() / 2);
+        QTest::mouseClick(handle, Qt::LeftButton, {}, button);
+        EXPECT_EQ(c.splitter->sizes()[0], 0); // the anchored side, not the far one
+        EXPECT_GT(c.splitter->sizes()[1], 0);
+        QTest::mouseClick(c.splitter->handle(1), Qt::LeftButton, {}, button);
+        EXPECT_EQ(c.splitter->sizes()[0], anchored);
+    }
 }
