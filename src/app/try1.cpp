@@ -148,8 +148,6 @@ void TForm1::buildBanner(QWidget* parent) {
     Panel8->setFixedHeight(41);
     auto* caption = Make<QLabel>(Panel8, "Panel8Caption", QRect(0, 0, 400, 41));
     caption->setText(QStringLiteral("            Vintrel 2          "));
-    caption->setStyleSheet(
-        QStringLiteral("color: grey; font-family: Tahoma; font-size: 16px; font-weight: bold;"));
     caption->setIndent(8);
     Image1 = Make<QLabel>(Panel8, "Image1", QRect(0, 3, 48, 37));
     Image1->setPixmap(BannerIcon());
@@ -176,8 +174,6 @@ void TForm1::buildOptionPanel() {
     incsubs = Make<QCheckBox>(p, "incsubs", QRect(26, 90, 136, 17));
     incsubs->setText(QStringLiteral("Include Sub folders"));
     incsubs->setChecked(true);
-    for (QCheckBox* box : {HidBox, sysbox, incsubs})
-        box->setStyleSheet(QStringLiteral("color: black;"));
     Button1 = Make<QPushButton>(p, "Button1", QRect(203, 90, 97, 33));
     Button1->setText(QStringLiteral("GO"));
     TntLabel3 = Make<QLabel>(p, "TntLabel3", QRect(24, 117, 132, 16));

@@ -180,6 +180,8 @@ class TForm1 : public QMainWindow {
     void FormKeyDown(int key);
     void fitLabels();
     void placeOnScreen();
+    void applyTextColours();
+    bool applyingColours_ = false;
     static constexpr QSize kOuterSize{920, 600};
     bool placed_ = false; // placed on the screen at the first show
     bool framed_ = false; // and again once the window manager's frame was known

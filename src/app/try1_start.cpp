@@ -42,6 +42,7 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
         FolderPart(arguments.empty() ? std::string() : arguments[0]) + "myskin.skn");
     if (QFileInfo(skinFile).isFile()) skin_.loadFile(skinFile);
     skin_.setActive(SkinRequested(arguments));
+    applyTextColours();
     fitLabels();
     JvLED1->setStatus(IsContextMenuRegistered());
     qApp->installEventFilter(this);
@@ -123,7 +124,21 @@ void TForm1::TntButton1Click() {
 
 void TForm1::TntButton2Click() {
     skin_.setActive(!skin_.active());
+    applyTextColours();
     fitLabels();
+}
+
+// "Hidden", "System" and "Include Sub folders" are black and the banner grey where the
+// background is light (the plain light look and the skin); on a dark palette black would
+// vanish, so they take the palette's text colour and a lighter grey there.
+void TForm1::applyTextColours() {
+    const bool light = skin_.active() || palette().color(QPalette::Window).lightness() >= 128;
+    const QString boxes = light ? QStringLiteral("color: black;") : QString();
+    for (QCheckBox* box : {HidBox, sysbox, incsubs}) box->setStyleSheet(boxes);
+    Panel8->findChild<QLabel*>(QStringLiteral("Panel8Caption"))
+        ->setStyleSheet(QStringLiteral("color: %1; font-family: Tahoma; font-size: 16px; "
+                                       "font-weight: bold;")
+                            .arg(light ? QStringLiteral("grey") : QStringLiteral("#a8a8a8")));
 }
 
 // Labels size themselves to their text, from where they stand, in whatever style is on.
@@ -177,6 +192,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LocaleChange) locale_ = SystemLocaleSettings();
+    const bool paletteChanged =
+        event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange;
+    if (paletteChanged && !applyingColours_) {
+        applyingColours_ = true; // the style sheets set here change the palette again
+        applyTextColours();
+        applyingColours_ = false;
+    }
     QMainWindow::changeEvent(event);
 }
 

@@ -352,3 +352,50 @@ TEST(MainWindow, DraggingASplitterKeepsTheFarSideAndTheButtonItsSide) {
         EXPECT_EQ(c.splitter->sizes()[0], anchored);
     }
 }
+
+namespace {
+
+// The pixel of a check box's caption that stands out most from the panel behind it.
+QColor CaptionInk(QCheckBox* box) {
+    const QImage image = box->grab().toImage();
+    const QColor background = box->palette().color(QPalette::Window);
+    QColor ink = background;
+    int farthest = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 20; x < image.width(); ++x) { // right of the indicator
+            const QColor pixel = image.pixelColor(x, y);
+            const int distance = std::abs(pixel.lightness() - background.lightness());
+            if (distance > farthest) {
+                farthest = distance;
+                ink = pixel;
+            }
+        }
+    }
+    return ink;
+}
+
+} // namespace
+
+TEST(MainWindow, BlackCaptionsStayReadableOnADarkPalette) {
+    auto form = Start({});
+    for (QCheckBox* box : {form->HidBox, form->sysbox, form->incsubs})
+        EXPECT_LT(CaptionInk(box).lightness(), 60) << box->text().toStdString();
+
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(235, 235, 235));
+    dark.setColor(QPalette::Button, QColor(60, 60, 64));
+    dark.setColor(QPalette::ButtonText, QColor(235, 235, 235));
+    QApplication::setPalette(dark);
+    QApplication::processEvents(); // the palette reaches the window through the event loop
+    for (QCheckBox* box : {form->HidBox, form->sysbox, form->incsubs})
+        EXPECT_GT(CaptionInk(box).lightness(), 180) << box->text().toStdString();
+
+    QTest::mouseClick(form->TntButton2, Qt::LeftButton); // the skin is light: black again
+    EXPECT_LT(CaptionInk(form->HidBox).lightness(), 60);
+    QTest::mouseClick(form->TntButton2, Qt::LeftButton);
+    QApplication::setPalette(original);
+    QApplication::processEvents();
+    EXPECT_LT(CaptionInk(form->HidBox).lightness(), 60);
+}
