@@ -3,6 +3,7 @@
 #include "try1.h"
 
 #include "Dialogs.h"
+#include "LocalTime.h"
 #include "RowTexts.h"
 #include "SortListView.h"
 #include "StatusBarGr.h"
@@ -117,6 +118,7 @@ void TForm1::Button1Click() {
     if (searchRunning_) return; // a type listing runs: it is not disturbed
     state_.StopRequested = false;
     Button1->setText(QStringLiteral("STOP"));
+    FollowLocalTimeZone(); // dates are shown in the zone in force now
     ResetDisplay();
     const bool anyFilter = InFile->isChecked() || SingleFile->isChecked() ||
                            FileCreated->isChecked() || FileModified->isChecked() ||

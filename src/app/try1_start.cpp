@@ -6,6 +6,7 @@
 #include "ContextMenuVerb.h"
 #include "Guarded.h"
 #include "Lamp.h"
+#include "LocalTime.h"
 #include "Paths.h"
 #include "SortListView.h"
 #include "SystemLocale.h"
@@ -191,7 +192,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::LocaleChange) locale_ = SystemLocaleSettings();
+    if (event->type() == QEvent::LocaleChange) {
+        locale_ = SystemLocaleSettings();
+        LocalTimeZoneChanged();
+    }
     const bool paletteChanged =
         event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange;
     if (paletteChanged && !applyingColours_) {

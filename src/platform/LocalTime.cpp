@@ -1,7 +1,12 @@
 #include "LocalTime.h"
 
 #include <array>
+#include <cstdlib>
 #include <ctime>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vintrel {
 
@@ -112,6 +117,28 @@ int64_t UnixTimeFromLocal(const CivilTime& local) {
 void LocalTimeZoneChanged() {
     tzset();
     ++globalGeneration;
+}
+
+bool FollowLocalTimeZone() {
+    // TZ as it is set, and the identity of the system zone file and of what it links to.
+    std::string seen = "TZ=";
+    if (const char* tz = std::getenv("TZ")) seen += tz;
+    seen += '\n';
+    struct stat st {};
+    if (stat("/etc/localtime", &st) == 0) {
+        seen += std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' +
+                std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
+    }
+    char target[4096];
+    const ssize_t length = readlink("/etc/localtime", target, sizeof target);
+    if (length > 0) seen.append(target, static_cast<size_t>(length));
+    static std::mutex mutex;
+    static std::string last;
+    const std::lock_guard lock(mutex);
+    if (seen == last) return false;
+    last = std::move(seen);
+    LocalTimeZoneChanged();
+    return true;
 }
 
 } // namespace vintrel

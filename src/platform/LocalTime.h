@@ -41,5 +41,8 @@ int64_t UnixTimeFromLocal(const CivilTime& local);
 
 // Forget cached zone offsets after TZ or the system zone changed.
 void LocalTimeZoneChanged();
+// Looks whether TZ or the system zone file (/etc/localtime) changed since the last call (or
+// this is the first), and if so forgets the cached offsets; true when it did.
+bool FollowLocalTimeZone();
 
 } // namespace vintrel

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <ctime>
 #include <optional>
+#include <string>
 
 namespace vintrel {
 
@@ -97,6 +98,84 @@ bool ReadSeparatorAt(std::string_view text, size_t& pos, std::string_view separa
     return true;
 }
 
+// The pattern's literal texts as the date writer puts them down: before the first field,
+// between the fields and after the last, without blanks and marks at their ends. "/" is the
+// date separator; quoted text stands as it is.
+struct DateLiterals {
+    std::string parts[4];
+};
+
+std::string_view WithoutBlanksAndMarks(std::string_view text) {
+    for (;;) {
+        size_t start = 0;
+        SkipBlanksAndMarks(text, start);
+        text.remove_prefix(start);
+        if (!text.empty() && text.back() == ' ') {
+            text.remove_suffix(1);
+        } else if (text.size() >= 3 && MarkAt(text, text.size() - 3) == 3) {
+            text.remove_suffix(3);
+        } else if (text.size() >= 2 && MarkAt(text, text.size() - 2) == 2) {
+            text.remove_suffix(2);
+        } else {
+            return text;
+        }
+    }
+}
+
+DateLiterals LiteralsOf(const LocaleSettings& locale) {
+    DateLiterals literals;
+    const std::string& pattern = locale.shortDatePattern;
+    int part = 0;
+    for (size_t i = 0; i < pattern.size();) {
+        const char c = pattern[i];
+        if (c == 'd' || c == 'M' || c == 'y') {
+            while (i < pattern.size() && pattern[i] == c) ++i;
+            part = std::min(part + 1, 3);
+        } else if (c == '\'') {
+            size_t j = i + 1;
+            for (; j < pattern.size(); ++j) {
+                if (pattern[j] != '\'') {
+                    literals.parts[part] += pattern[j];
+                } else if (j + 1 < pattern.size() && pattern[j + 1] == '\'') {
+                    literals.parts[part] += '\'';
+                    ++j;
+                } else {
+                    break;
+                }
+            }
+            if (j == i + 1 && j < pattern.size()) literals.parts[part] += '\''; // "''"
+            i = j + 1;
+        } else {
+            literals.parts[part] += c == '/' ? locale.dateSeparator : std::string(1, c);
+            ++i;
+        }
+    }
+    for (std::string& literal : literals.parts) literal = WithoutBlanksAndMarks(literal);
+    return literals;
+}
+
+// Asked for every row of a sort: the last answer is kept.
+const DateLiterals& CachedLiteralsOf(const LocaleSettings& locale) {
+    thread_local std::string pattern, separator;
+    thread_local DateLiterals literals;
+    if (pattern != locale.shortDatePattern || separator != locale.dateSeparator) {
+        literals = LiteralsOf(locale);
+        pattern = locale.shortDatePattern;
+        separator = locale.dateSeparator;
+    }
+    return literals;
+}
+
+// Skips `literal` at `pos`, blanks and marks before it allowed; true when it was there.
+bool SkipLiteralAt(std::string_view text, size_t& pos, std::string_view literal) {
+    if (literal.empty()) return false;
+    size_t at = pos;
+    SkipBlanksAndMarks(text, at);
+    if (text.substr(at, literal.size()) != literal) return false;
+    pos = at + literal.size();
+    return true;
+}
+
 } // namespace
 
 int64_t ReadCountText(std::string_view text) {
@@ -139,11 +218,22 @@ LocalDateTime ReadDateText(std::string_view text, const LocaleSettings& locale, 
     if (lead == 'd' || lead == 'D') dayAt = 0, monthAt = 1, yearAt = 2;
     if (lead == 'm' || lead == 'M') monthAt = 0, dayAt = 1, yearAt = 2;
 
+    // Between the fields the date separator, or what the pattern puts there ("dd/MM yyyy");
+    // literal text before and after them ("d.MM.yyyy 'г'.") as the pattern has it.
+    const DateLiterals& literals = CachedLiteralsOf(locale);
     size_t pos = 0;
+    SkipLiteralAt(text, pos, literals.parts[0]);
     int64_t parts[3];
     int yearDigits = 0;
     for (int i = 0; i < 3; ++i) {
-        if (i > 0 && !ReadSeparatorAt(text, pos, locale.dateSeparator)) return fail();
+        if (i > 0 && !ReadSeparatorAt(text, pos, locale.dateSeparator) &&
+            !SkipLiteralAt(text, pos, literals.parts[i]) && !literals.parts[i].empty()) {
+            return fail();
+        }
+        if (i > 0 && pos < text.size() && text[pos] >= '0' && text[pos] <= '9' &&
+            text[pos - 1] >= '0' && text[pos - 1] <= '9') {
+            return fail(); // two fields need something between them
+        }
         SkipBlanksAndMarks(text, pos);
         const size_t start = pos;
         const auto number = ReadNumberAt(text, pos);
@@ -153,6 +243,7 @@ LocalDateTime ReadDateText(std::string_view text, const LocaleSettings& locale, 
     }
     ReadSeparatorAt(text, pos, locale.dateSeparator); // some patterns end in their separator
     while (const size_t mark = MarkAt(text, pos)) pos += mark; // or in a mark
+    SkipLiteralAt(text, pos, literals.parts[3]);               // or in words
 
     int64_t year = parts[yearAt];
     if (yearDigits <= 2) {

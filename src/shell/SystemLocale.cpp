@@ -6,7 +6,8 @@ namespace vintrel {
 
 namespace {
 
-// The first character that is not a letter, outside quoted text.
+// The first character that is not a letter, outside quoted text. Direction marks (the
+// right-to-left mark before each "/" of Arabic patterns) are not separators.
 QString FirstSeparator(const QString& format, const QString& fallback) {
     bool quoted = false;
     for (const QChar c : format) {
@@ -14,9 +15,31 @@ QString FirstSeparator(const QString& format, const QString& fallback) {
             quoted = !quoted;
             continue;
         }
-        if (!quoted && !c.isLetter() && !c.isSpace()) return QString(c);
+        if (!quoted && !c.isLetter() && !c.isSpace() && c.category() != QChar::Other_Format)
+            return QString(c);
     }
     return fallback;
+}
+
+// A two-digit year ("yy") becomes four digits: "1/1/70" would read back as 2070 and sort
+// after today's files.
+QString WithFourDigitYears(const QString& format) {
+    QString out;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format[i];
+        if (c == u'\'') quoted = !quoted;
+        if (quoted || c != u'y') {
+            out += c;
+            ++i;
+            continue;
+        }
+        qsizetype run = 0;
+        while (i + run < format.size() && format[i + run] == u'y') ++run;
+        out += QString(run == 2 ? 4 : run, u'y');
+        i += run;
+    }
+    return out;
 }
 
 } // namespace
@@ -27,7 +50,7 @@ LocaleSettings LocaleSettingsFrom(const QLocale& locale) {
 
     LocaleSettings settings;
     settings.decimalSeparator = locale.decimalPoint().toStdString();
-    const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
+    const QString dateFormat = WithFourDigitYears(locale.dateFormat(QLocale::ShortFormat));
     settings.shortDatePattern = dateFormat.toStdString();
     settings.dateSeparator = FirstSeparator(dateFormat, QStringLiteral("/")).toStdString();
     settings.timeSeparator =

@@ -7,6 +7,7 @@
 #include "TempTree.h"
 #include "try1.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QApplication>
@@ -127,4 +128,19 @@ TEST(WindowInput, GoSearchesTheFolderRootShowsHoweverItWasChanged) {
     form->RootDir->setText(QString::fromStdString(tree.path("other")));
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     EXPECT_EQ(Column(form->ListView1, 0), QStringList{".doc"});
+}
+
+TEST(WindowInput, DatesFollowAChangedTimeZoneAtTheNextSearch) {
+    TempTree tree;
+    tree.file("a.txt");
+    tree.setModified("a.txt", 1392699960); // 2014-02-18 05:06 UTC
+    setenv("TZ", "UTC", 1);
+    auto form = Start(tree.root());
+    QTest::mouseClick(form->AttribsChk, Qt::LeftButton); // a filter that every file passes
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    EXPECT_EQ(Column(form->ListView2, 2), QStringList{"2014-02-18 05:06"});
+    setenv("TZ", "Asia/Tokyo", 1);
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    EXPECT_EQ(Column(form->ListView2, 2), QStringList{"2014-02-18 14:06"});
+    unsetenv("TZ");
 }

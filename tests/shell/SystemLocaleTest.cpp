@@ -10,7 +10,7 @@ using namespace vintrel;
 
 TEST(SystemLocale, SettingsOfCommonLocales) {
     const LocaleSettings us = LocaleSettingsFrom(QLocale("en_US"));
-    EXPECT_EQ(us.shortDatePattern, "M/d/yy");
+    EXPECT_EQ(us.shortDatePattern, "M/d/yyyy"); // Qt's two-digit year, shown with four
     EXPECT_EQ(us.dateSeparator, "/");
     EXPECT_EQ(us.timeSeparator, ":");
     EXPECT_EQ(us.decimalSeparator, ".");
@@ -33,9 +33,9 @@ TEST(SystemLocale, DateTextsRoundTripAcrossDaylightSaving) {
     const FileTime afterChange = FileTimeFromUnix(1396141200, 0);  // 03:00:00 CEST
     const FileTime winter = FileTimeFromUnix(1389787200, 0);
     const FileTime summer = FileTimeFromUnix(1405425600, 0);
-    const std::pair<const char*, const char*> expected[] = {{"en_US", "3/30/14 01:59"},
+    const std::pair<const char*, const char*> expected[] = {{"en_US", "3/30/2014 01:59"},
                                                             {"en_GB", "30/03/2014 01:59"},
-                                                            {"de_DE", "30.03.14 01:59"},
+                                                            {"de_DE", "30.03.2014 01:59"},
                                                             {"C", "2014-03-30 01:59"}};
     for (const auto& [name, text] : expected) {
         const LocaleSettings locale =
@@ -57,6 +57,49 @@ TEST(SystemLocale, DateTextsRoundTripAcrossDaylightSaving) {
               "2014-01-15 13:00");
     EXPECT_EQ(DateTextFormat(LocaleSettings::C()).format(FileTimeToLocalDateTime(summer)),
               "2014-07-15 14:00");
+    unsetenv("TZ");
+    LocalTimeZoneChanged();
+}
+
+// A date and a size written in any locale Qt knows read back as they were.
+TEST(SystemLocale, EveryLocaleReadsBackWhatItWrites) {
+    setenv("TZ", "UTC", 1);
+    LocalTimeZoneChanged();
+    const LocalDateTime date =
+        FileTimeToLocalDateTime(FileTimeFromUnix(1404396300, 0));               // 2014-07-03 14:05
+    const LocalDateTime old = FileTimeToLocalDateTime(FileTimeFromUnix(60, 0)); // 1970
+    int failures = 0;
+    for (const QLocale& qtLocale : QLocale::matchingLocales(
+             QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+        const LocaleSettings locale = LocaleSettingsFrom(qtLocale);
+        const std::string name = qtLocale.name().toStdString();
+        const DateTextFormat dates(locale);
+        for (const LocalDateTime value : {date, old}) {
+            const std::string text = dates.format(value);
+            try {
+                const LocalDateTime back = ReadDateText(text, locale, 2026);
+                if (std::abs(back - value) > 1.0 / 1440) {
+                    ++failures;
+                    ADD_FAILURE() << name << ": " << text;
+                }
+            } catch (const std::exception& error) {
+                ++failures;
+                ADD_FAILURE() << name << ": " << text << " (" << locale.shortDatePattern << ")";
+            }
+        }
+        const LocaleSettings c = LocaleSettings::C();
+        for (const int64_t bytes : {int64_t{1536} * 1024 + 512, int64_t{1000}}) {
+            const std::string size = FormatFileSize(bytes, locale);
+            try {
+                EXPECT_EQ(SizeTextValue(size, locale), SizeTextValue(FormatFileSize(bytes, c), c))
+                    << name << ": " << size;
+            } catch (const std::exception&) {
+                ++failures;
+                ADD_FAILURE() << name << ": " << size;
+            }
+        }
+        if (failures > 40) break;
+    }
     unsetenv("TZ");
     LocalTimeZoneChanged();
 }
