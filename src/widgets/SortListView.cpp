@@ -167,7 +167,7 @@ int TSortListView::CustomCompare(int row1, int row2) {
     bool Handled = false;
     OnCustomSort(this, SortColumn, std::string(cellText(row1)), std::string(cellText(row2)), Res,
                  Handled);
-    if (!Handled) Res = TextOrder(cellText(row1), cellText(row2));
+    if (!Handled) return DefaultCompare(row1, row2);
     return SortAscending ? Res : -Res;
 }
 
@@ -186,7 +186,8 @@ void TSortListView::sortRows() {
         // The rows stand sorted by this column already: the other direction is the reverse.
         std::reverse(order.begin(), order.end());
     } else if (OnSortKey || !OnCustomSort) {
-        // One key per row: the number the owner reads from the text, or the collation key.
+        // One key per row: the number the owner reads from the text, or the collation key,
+        // which orders as DefaultCompare does.
         const std::optional<double> first =
             OnSortKey ? OnSortKey(SortColumn, cellText(0)) : std::nullopt;
         if (first) {

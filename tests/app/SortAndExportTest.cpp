@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <sstream>
 
@@ -218,4 +219,79 @@ TEST_F(SortAndExport, AHeaderClickDuringAFillSortsTheRowsPresent) {
     EXPECT_EQ(form->ListView2->rows()->rowCount(), 2006);
     EXPECT_EQ(form->ListView2->SortColumn, 0);
     ASSERT_GE(sortedAt, 0);
+}
+
+namespace {
+
+// Clicks a column's header as a user does; the texts of that column after it.
+QStringList ClickHeader(TSortListView* table, int column) {
+    QHeaderView* header = table->horizontalHeader();
+    const QPoint inside(header->sectionViewportPosition(column) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, inside);
+    return Column(table, column);
+}
+
+void Fill(TSortListView* table, const std::vector<std::vector<std::string>>& rows) {
+    table->rows()->clear();
+    for (const auto& row : rows) table->rows()->appendRow(row);
+    table->rows()->commitRows();
+}
+
+} // namespace
+
+// The orders a header click gives (keys read once per row) are the orders of the window's
+// own pairwise handlers, on both tables, both directions, with ties and mixed units; an
+// unreadable text stops both the same way.
+TEST_F(SortAndExport, KeyOrdersAreTheOrdersOfTheWindowsComparisons) {
+    form->show();
+    const std::vector<std::vector<std::string>> types = {
+        {".b", "B", "10", "1.5 MB"}, {".a", "A", "9", "1536 KB"}, {".c", "C", "10", "2 GB"},
+        {".D", "D", "100", "0 KB"},  {".e", "E", "9", "1.50 MB"}, {".á", "F", "0", "999.99 KB"}};
+    const std::vector<std::vector<std::string>> files = {
+        {"/b", "2014-12-10 08:00", "2015-01-02 07:00", "1 MB", ""},
+        {"/a", "2014-12-10 08:00", "2001-09-09 01:46", "1024 KB", "A"},
+        {"/C", "1999-01-01 00:00", "2015-01-02 07:00", "0.98 KB", ""},
+        {"/á", "2030-06-30 23:59", "2001-09-09 01:46", "1 GB", "R"},
+        {"/d", "2014-12-10 08:01", "1970-01-01 00:00", "0 KB", ""}};
+    struct Case {
+        TSortListView* table;
+        const std::vector<std::vector<std::string>>* rows;
+        int columns;
+    };
+    for (const Case& c : {Case{form->ListView1, &types, 4}, Case{form->ListView2, &files, 5}}) {
+        const TSLVSortKey keys = c.table->OnSortKey;
+        for (int column = 0; column < c.columns; ++column) {
+            // Ascending, the second click's reverse, and a fresh descending sort.
+            const auto orders = [&] {
+                Fill(c.table, *c.rows);
+                ClickHeader(c.table, column == 0 ? 1 : 0); // away, so the next click sorts afresh
+                Fill(c.table, *c.rows);
+                const QStringList up = ClickHeader(c.table, column);
+                const QStringList reversed = ClickHeader(c.table, column);
+                Fill(c.table, *c.rows);
+                c.table->SortAscending = true; // the next click on this column: descending
+                return std::array{up, reversed, ClickHeader(c.table, column)};
+            };
+            c.table->OnSortKey = keys;
+            const auto keyed = orders();
+            c.table->OnSortKey = nullptr; // only the window's OnCustomSort and DefaultCompare
+            EXPECT_EQ(orders(), keyed) << column;
+        }
+        c.table->OnSortKey = keys;
+    }
+
+    // An unreadable size: the same message either way, and the rows stay as they were.
+    auto broken = files;
+    broken[2][3] = "lots KB";
+    for (const bool keyed : {true, false}) {
+        const TSLVSortKey keys = form->ListView2->OnSortKey;
+        if (!keyed) form->ListView2->OnSortKey = nullptr;
+        Fill(form->ListView2, broken);
+        asked.clear();
+        ClickHeader(form->ListView2, 3);
+        form->ListView2->OnSortKey = keys;
+        ASSERT_EQ(asked.size(), 1u) << keyed;
+        EXPECT_EQ(asked[0].text, "'lots' is not a valid floating point value.");
+        EXPECT_EQ(Column(form->ListView2, 0), QStringList({"/b", "/a", "/C", "/á", "/d"}));
+    }
 }
