@@ -127,16 +127,31 @@ void ListViewModel::clear() {
     endResetModel();
 }
 
+// One layout change rather than a reset: the rows that stay keep their selection and the
+// current row, and the view keeps its place. One compaction, whatever the number of runs.
 void ListViewModel::removeRowsWhere(const std::function<bool(int row)>& remove) {
+    std::vector<int> newPosition(rows_.size(), -1);
     std::vector<Row> kept;
     kept.reserve(rows_.size());
     for (size_t i = 0; i < rows_.size(); ++i) {
-        if (!remove(static_cast<int>(i))) kept.push_back(std::move(rows_[i]));
+        if (remove(static_cast<int>(i))) continue;
+        newPosition[i] = static_cast<int>(kept.size());
+        kept.push_back(std::move(rows_[i]));
+    }
+    if (kept.size() == rows_.size()) {
+        rows_ = std::move(kept);
+        return;
     }
     ++version_;
-    beginResetModel();
+    emit layoutAboutToBeChanged();
     rows_ = std::move(kept);
-    endResetModel();
+    QModelIndexList from = persistentIndexList(), to;
+    for (const QModelIndex& index : from) {
+        const int row = newPosition[static_cast<size_t>(index.row())];
+        to.append(row < 0 ? QModelIndex() : this->index(row, index.column()));
+    }
+    changePersistentIndexList(from, to);
+    emit layoutChanged();
 }
 
 void ListViewModel::reorder(const std::vector<int>& order) {

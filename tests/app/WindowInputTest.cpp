@@ -10,12 +10,14 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -143,4 +145,61 @@ TEST(WindowInput, DatesFollowAChangedTimeZoneAtTheNextSearch) {
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     EXPECT_EQ(Column(form->ListView2, 2), QStringList{"2014-02-18 14:06"});
     unsetenv("TZ");
+}
+
+namespace {
+
+// Right-clicks the file table on `row` and clicks `item` in the menu that opens.
+void ChooseFromFileMenu(TForm1& form, int row, QAction* item) {
+    QWidget* viewport = form.ListView2->viewport();
+    const QPoint at = form.ListView2->visualRect(form.ListView2->rows()->index(row, 0)).center();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &menuEvent);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PopupMenu1->isVisible(); }));
+    QTest::mouseClick(form.PopupMenu1, Qt::LeftButton, {},
+                      form.PopupMenu1->actionGeometry(item).center());
+}
+
+void ClickRow(TForm1& form, int row, Qt::KeyboardModifiers modifiers = {}) {
+    const QRect cell = form.ListView2->visualRect(form.ListView2->rows()->index(row, 0));
+    QTest::mouseClick(form.ListView2->viewport(), Qt::LeftButton, modifiers, cell.center());
+}
+
+} // namespace
+
+// Narrowing or removing rows keeps the selection of the rows that stay and the view's place.
+TEST(WindowInput, NarrowingTheFileTableKeepsTheUsersPlace) {
+    TempTree tree;
+    for (int i = 0; i < 300; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%03d.%s", i, i % 2 ? "txt" : "doc");
+        tree.file(name);
+    }
+    auto form = Start(tree.root());
+    form->resize(920, 600);
+    QTest::mouseClick(form->AttribsChk, Qt::LeftButton);
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    form->ListView2->HeaderClick(0);
+    ASSERT_EQ(form->ListView2->rows()->rowCount(), 300);
+
+    form->ListView2->scrollTo(form->ListView2->rows()->index(250, 0));
+    ClickRow(*form, 251);                      // f251.txt
+    ClickRow(*form, 253, Qt::ControlModifier); // f253.txt
+    ClickRow(*form, 252, Qt::ControlModifier); // f252.doc
+    const int scrolled = form->ListView2->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    ChooseFromFileMenu(*form, 252, form->Removeselectedfiles1);
+    EXPECT_EQ(form->ListView2->rows()->rowCount(), 297);
+    EXPECT_EQ(form->ListView2->verticalScrollBar()->value(), scrolled);
+
+    ClickRow(*form, 249);                                     // f249.txt
+    ClickRow(*form, 250, Qt::ControlModifier);                // f250.doc
+    ChooseFromFileMenu(*form, 249, form->Filterfilesbytype1); // the topmost selected: .txt
+    EXPECT_EQ(form->ListView2->rows()->rowCount(), 148);
+    QStringList selected;
+    for (const int row : form->ListView2->selectedRows())
+        selected << Column(form->ListView2, 0)[row];
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_TRUE(selected[0].endsWith("f249.txt")) << selected[0].toStdString();
+    EXPECT_GT(form->ListView2->verticalScrollBar()->value(), 0);
 }
