@@ -1,16 +1,12 @@
 #include "CommandLine.h"
 
+#include "Paths.h"
+
 #include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace vintrel {
-
-std::string ExecutablePath() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
-}
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     std::vector<std::string> arguments;
@@ -20,15 +16,10 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
     return arguments;
 }
 
-std::string FolderPart(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 std::string RootDirFromArgument(const std::string& argument) {
     struct stat st {};
     if (stat(argument.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return argument;
-    return FolderPart(argument);
+    return std::string(FolderPart(argument));
 }
 
 bool SkinRequested(const std::vector<std::string>& arguments) {

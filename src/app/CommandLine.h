@@ -9,16 +9,10 @@ namespace vintrel {
 
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
-// Up to and including the last "/", or "" when there is none.
-std::string FolderPart(const std::string& path);
-
 // The root folder text for argument 1: the folder itself when it is one, else its folder part.
 std::string RootDirFromArgument(const std::string& argument);
 
 // The skin starts active exactly when the last argument (not the program) is "/s".
 bool SkinRequested(const std::vector<std::string>& arguments);
-
-// The executable's real path (/proc/self/exe).
-std::string ExecutablePath();
 
 } // namespace vintrel

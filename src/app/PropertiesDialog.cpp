@@ -4,6 +4,7 @@
 #include "FolderReader.h"
 #include "Formatting.h"
 #include "Records.h"
+#include "ShownText.h"
 #include "TypeDescription.h"
 #include "Utf8.h"
 
@@ -20,10 +21,6 @@ namespace vintrel {
 
 namespace {
 
-QString Text(const std::string& text) {
-    return QString::fromStdString(DisplayText(text));
-}
-
 QString Permissions(mode_t mode) {
     const char* letters = "rwxrwxrwx";
     QString text;
@@ -39,39 +36,33 @@ PropertiesDialog::PropertiesDialog(const std::string& path, const LocaleSettings
     : QDialog(parent) {
     setWindowTitle(QStringLiteral("File properties"));
     auto* form = new QFormLayout(this);
-    struct statx sx {};
     const DateTextFormat dates(locale);
-    facts_ << qMakePair(QStringLiteral("File"), Text(path));
-    facts_ << qMakePair(QStringLiteral("Type"),
-                        Text(GetTypeDescription(DisplayText(ExtensionOf(FileNamePart(path))))));
-    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) ==
-        0) {
-        const FileTime modified = FileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
-        const FileTime created = (sx.stx_mask & STATX_BTIME)
-                                     ? FileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec)
-                                     : modified;
-        uint32_t attributes = 0;
-        ReadPathAttributes(path, attributes);
+    facts_ << qMakePair(QStringLiteral("File"), ShownText(path));
+    facts_ << qMakePair(QStringLiteral("Type"), ShownText(GetTypeDescription(
+                                                    DisplayText(ExtensionOf(FileNamePart(path))))));
+    PathRecord record;
+    if (const int error = ReadPathRecord(path, record); error == 0) {
+        facts_ << qMakePair(QStringLiteral("Size"),
+                            QString::fromStdString(FormatFileSize(record.size, locale)) +
+                                QStringLiteral(" (%1 bytes)").arg(record.size));
         facts_ << qMakePair(
-            QStringLiteral("Size"),
-            QString::fromStdString(FormatFileSize(static_cast<int64_t>(sx.stx_size), locale)) +
-                QStringLiteral(" (%1 bytes)").arg(sx.stx_size));
-        facts_ << qMakePair(QStringLiteral("Created"),
-                            QString::fromStdString(dates.format(FileTimeToLocalDateTime(created))));
-        facts_ << qMakePair(QStringLiteral("Modified"), QString::fromStdString(dates.format(
-                                                            FileTimeToLocalDateTime(modified))));
+            QStringLiteral("Created"),
+            QString::fromStdString(dates.format(FileTimeToLocalDateTime(record.created))));
+        facts_ << qMakePair(
+            QStringLiteral("Modified"),
+            QString::fromStdString(dates.format(FileTimeToLocalDateTime(record.modified))));
         facts_ << qMakePair(QStringLiteral("Attributes"),
-                            QString::fromStdString(AttributeLetters(attributes)));
-        facts_ << qMakePair(QStringLiteral("Permissions"), Permissions(sx.stx_mode));
-        const passwd* owner = getpwuid(sx.stx_uid);
-        const group* team = getgrgid(sx.stx_gid);
+                            QString::fromStdString(AttributeLetters(record.attributes)));
+        facts_ << qMakePair(QStringLiteral("Permissions"), Permissions(record.mode));
+        const passwd* owner = getpwuid(record.uid);
+        const group* team = getgrgid(record.gid);
         facts_ << qMakePair(
             QStringLiteral("Owner"),
-            QString::fromLocal8Bit(owner ? owner->pw_name : std::to_string(sx.stx_uid).c_str()) +
+            QString::fromLocal8Bit(owner ? owner->pw_name : std::to_string(record.uid).c_str()) +
                 u':' +
-                QString::fromLocal8Bit(team ? team->gr_name : std::to_string(sx.stx_gid).c_str()));
+                QString::fromLocal8Bit(team ? team->gr_name : std::to_string(record.gid).c_str()));
     } else {
-        facts_ << qMakePair(QStringLiteral("State"), QString::fromUtf8(std::strerror(errno)));
+        facts_ << qMakePair(QStringLiteral("State"), QString::fromUtf8(std::strerror(error)));
     }
     for (const auto& [caption, value] : facts_) {
         auto* shown = new QLabel(value, this);

@@ -10,6 +10,7 @@
 #include "FileTransfer.h"
 #include "Guarded.h"
 #include "PropertiesDialog.h"
+#include "ShownText.h"
 #include "SortListView.h"
 #include "Trash.h"
 #include "Utf8.h"
@@ -23,16 +24,6 @@
 namespace vintrel {
 
 namespace {
-
-QString Shown(std::string_view bytes) {
-    return QString::fromStdString(DisplayText(bytes));
-}
-
-// Up to and including the last "/".
-std::string_view FolderPartOf(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
-}
 
 // Modal to the window, and shown only when the work takes more than a moment.
 void SetUpProgress(QProgressDialog& progress) {
@@ -60,13 +51,14 @@ QString SummaryEnd(const std::vector<std::string>& failures, bool cancelled,
 ReplaceAnswer AskReplace(const ReplaceQuestion& question, const QString& verb) {
     const QString answer =
         question.earlierSource.empty()
-            ? Dialogs::askReplace(
-                  QStringLiteral("\"%1\" exists already. Replace it?").arg(Shown(question.target)),
-                  true)
+            ? Dialogs::askReplace(QStringLiteral("\"%1\" exists already. Replace it?")
+                                      .arg(ShownText(question.target)),
+                                  true)
             : Dialogs::askReplace(QStringLiteral("\"%1\" was %2 there a moment ago from \"%3\".\n"
                                                  "Replace it with \"%4\"?")
-                                      .arg(Shown(question.target), verb,
-                                           Shown(question.earlierSource), Shown(question.source)),
+                                      .arg(ShownText(question.target), verb,
+                                           ShownText(question.earlierSource),
+                                           ShownText(question.source)),
                                   false);
     if (answer == QLatin1String("Yes")) return ReplaceAnswer::Yes;
     if (answer == QLatin1String("Yes to all")) return ReplaceAnswer::YesToAll;
@@ -137,7 +129,7 @@ void TForm1::transferSelected(bool move) {
             return AskReplace(question, verb);
         };
         callbacks.progress = [&](int64_t done, int64_t total, const std::string& current) {
-            progress.setLabelText(Shown(current));
+            progress.setLabelText(ShownText(current));
             progress.setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
             QCoreApplication::processEvents();
             return !progress.wasCanceled();
@@ -184,14 +176,14 @@ void TForm1::DeleteFiles2Click() {
     callbacks.forGood = [](const std::string& path, const std::string& why) {
         const QString answer = Dialogs::askDeleteForGood(
             QStringLiteral("\"%1\" cannot be moved to the trash (%2). Delete it for good?")
-                .arg(Shown(path), QString::fromStdString(why)));
+                .arg(ShownText(path), QString::fromStdString(why)));
         if (answer == QLatin1String("Yes")) return DeleteAnswer::Yes;
         if (answer == QLatin1String("Yes to all")) return DeleteAnswer::YesToAll;
         if (answer == QLatin1String("No")) return DeleteAnswer::No;
         return DeleteAnswer::Cancel;
     };
     callbacks.progress = [&](size_t done, size_t, const std::string& current) {
-        progress.setLabelText(Shown(current));
+        progress.setLabelText(ShownText(current));
         progress.setValue(static_cast<int>(done));
         QCoreApplication::processEvents();
         return !progress.wasCanceled();
@@ -233,7 +225,7 @@ void TForm1::keepRowsLikeFirstSelected(std::string_view (*keyOf)(std::string_vie
 }
 
 void TForm1::FilterClick() {
-    keepRowsLikeFirstSelected(FolderPartOf);
+    keepRowsLikeFirstSelected(FolderPart);
 }
 
 void TForm1::Filterfilesbytype1Click() {
@@ -273,12 +265,13 @@ void TForm1::showOwnProperties(const std::string& path) {
 void TForm1::ListView2DblClick() {
     if (!ListView2->hasSelection()) return;
     const std::string path(ListView2->rows()->exactFirstCell(ListView2->selectedRows().front()));
-    uint32_t attributes = 0;
-    if (ReadPathAttributes(path, attributes) != 0) {
-        Dialogs::showMessage(QStringLiteral("The file \"%1\" no longer exists.").arg(Shown(path)));
+    PathRecord record;
+    if (ReadPathRecord(path, record) != 0) {
+        Dialogs::showMessage(
+            QStringLiteral("The file \"%1\" no longer exists.").arg(ShownText(path)));
         return;
     }
-    if ((attributes & (kAttrHidden | kAttrSystem)) &&
+    if ((record.attributes & (kAttrHidden | kAttrSystem)) &&
         !Dialogs::warn(QStringLiteral("THIS IS A HIDDEN OR SYSTEM FILE.  Continue?"))) {
         return; // only Yes opens it
     }

@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "LocalTime.h"
 #include "RowTexts.h"
+#include "ShownText.h"
 #include "SortListView.h"
 #include "StatusBarGr.h"
 #include "TypeDescription.h"
@@ -23,10 +24,6 @@
 namespace vintrel {
 
 namespace {
-
-QString Shown(std::string_view bytes) {
-    return QString::fromStdString(DisplayText(bytes));
-}
 
 LocalDateTime PickerValue(const QDateTimeEdit* picker) {
     const QDateTime value = picker->dateTime();
@@ -120,10 +117,7 @@ void TForm1::Button1Click() {
     Button1->setText(QStringLiteral("STOP"));
     FollowLocalTimeZone(); // dates are shown in the zone in force now
     ResetDisplay();
-    const bool anyFilter = InFile->isChecked() || SingleFile->isChecked() ||
-                           FileCreated->isChecked() || FileModified->isChecked() ||
-                           AttribsChk->isChecked() || FileSize->isChecked();
-    if (anyFilter) {
+    if (host_.options().anyFilter()) { // the options follow every change of the boxes
         BuildFileTable(ScanMode::Filtered());
     } else {
         BuildTypeTable();
@@ -151,7 +145,7 @@ void TForm1::ResetDisplay() {
 
 void TForm1::reportUnreadableRoot(const std::string& folder) {
     Dialogs::showMessage(QStringLiteral("The folder \"%1\" cannot be read: %2")
-                             .arg(Shown(folder), QString::fromStdString(state_.RootError)));
+                             .arg(ShownText(folder), QString::fromStdString(state_.RootError)));
 }
 
 void TForm1::BuildTypeTable() {
@@ -263,7 +257,7 @@ void TForm1::runTypeListing() {
 }
 
 void TForm1::PopupMenu1Popup() {
-    Reload1->setText(QStringLiteral("Reload files of type (") + Shown(CurrentType) +
+    Reload1->setText(QStringLiteral("Reload files of type (") + ShownText(CurrentType) +
                      QStringLiteral(")"));
 }
 

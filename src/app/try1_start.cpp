@@ -8,6 +8,7 @@
 #include "Lamp.h"
 #include "LocalTime.h"
 #include "Paths.h"
+#include "ShownText.h"
 #include "SortListView.h"
 #include "SystemLocale.h"
 #include "Utf8.h"
@@ -36,11 +37,11 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
     if (arguments.size() > 1 && !onlySkinSwitch) {
         // Absolute, so that every command acts on the file the table names.
         const std::string root = RootDirFromArgument(AbsolutePath(arguments[1]));
-        RootDir->setText(QString::fromStdString(DisplayText(root)));
+        RootDir->setText(ShownText(root));
         rootBytes_ = root;
     }
     const QString skinFile = QString::fromStdString(
-        FolderPart(arguments.empty() ? std::string() : arguments[0]) + "myskin.skn");
+        std::string(FolderPart(arguments.empty() ? std::string() : arguments[0])) + "myskin.skn");
     if (QFileInfo(skinFile).isFile()) skin_.loadFile(skinFile);
     skin_.setActive(SkinRequested(arguments));
     applyTextColours();

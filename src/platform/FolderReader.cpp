@@ -284,14 +284,22 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
     }
 }
 
-int ReadPathAttributes(const std::string& path, uint32_t& attributes) {
+int ReadPathRecord(const std::string& path, PathRecord& record) {
     struct statx sx {};
-    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_MODE, &sx) != 0)
+    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) !=
+        0) {
         return errno;
+    }
     const size_t slash = path.rfind('/');
-    attributes =
+    record.attributes =
         AttributesOf(sx, slash == std::string::npos ? std::string_view(path)
                                                     : std::string_view(path).substr(slash + 1));
+    record.size = static_cast<int64_t>(sx.stx_size);
+    record.modified = ToFileTime(sx.stx_mtime);
+    record.created = (sx.stx_mask & STATX_BTIME) ? ToFileTime(sx.stx_btime) : record.modified;
+    record.mode = sx.stx_mode;
+    record.uid = sx.stx_uid;
+    record.gid = sx.stx_gid;
     return 0;
 }
 

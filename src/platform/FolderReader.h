@@ -108,8 +108,16 @@ class FolderReader {
     PseudoFileSystems* pseudo_;
 };
 
-// The attribute bits of one path, read fresh (links not followed); 0 or an errno.
-int ReadPathAttributes(const std::string& path, uint32_t& attributes);
+// One path's details, read fresh (links not followed) as the walk reads them: the birth
+// time where the file system keeps one, the modification time where not.
+struct PathRecord {
+    uint32_t attributes = 0;
+    int64_t size = 0;
+    FileTime created = 0, modified = 0;
+    uint32_t mode = 0, uid = 0, gid = 0;
+};
+// 0 or an errno.
+int ReadPathRecord(const std::string& path, PathRecord& record);
 
 // Raises the soft limit of open files to the hard limit.
 void RaiseOpenFileLimit();

@@ -1,6 +1,8 @@
 #include "Paths.h"
 
+#include <climits>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vintrel {
@@ -33,6 +35,50 @@ std::string AbsolutePath(const std::string& path) {
     const bool trailing = full.size() > 1 && (full.back() == '/' || full.ends_with("/."));
     if (trailing && out.back() != '/') out += '/';
     return out;
+}
+
+std::string_view FolderPart(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+}
+
+std::string_view FileNamePart(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view ExtensionOf(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return {};
+    if (name.find('/', dot) != std::string_view::npos) return {};
+    return name.substr(dot);
+}
+
+std::string WithTrailingBackslash(std::string_view folder) {
+    std::string path(folder);
+    if (!path.empty() && path.back() != '/') path += '/';
+    return path;
+}
+
+void MakeFolders(std::string_view folder, mode_t mode) {
+    const std::string path(folder);
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        ::mkdir(path.substr(0, slash).c_str(), mode);
+        if (slash == std::string::npos) break;
+    }
+}
+
+std::string XdgFolder(const char* variable, const char* underHome) {
+    const char* value = std::getenv(variable);
+    if (value && *value == '/') return value;
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "") + underHome;
+}
+
+std::string ExecutablePath() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
 }
 
 } // namespace vintrel

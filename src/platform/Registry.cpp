@@ -1,5 +1,6 @@
 #include "Registry.h"
 
+#include "Paths.h"
 #include "SafeFile.h"
 
 #include <algorithm>
@@ -13,37 +14,13 @@
 
 namespace vintrel {
 
-namespace {
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, std::max<size_t>(slash, 1));
-}
-
-void MakeFolders(const std::string& folder) {
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        ::mkdir(folder.substr(0, slash).c_str(), 0700);
-        if (slash == std::string::npos) break;
-    }
-}
-
-} // namespace
-
 std::string Registry::DefaultHiveFile() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config && *config == '/') {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : "") + "/.config";
-    }
-    return base + "/vintrel2/registry.reg";
+    return XdgFolder("XDG_CONFIG_HOME", "/.config") + "/vintrel2/registry.reg";
 }
 
 Registry::Registry(std::string hiveFile, Access access)
     : file_(std::move(hiveFile)), access_(access) {
-    if (access_ == Access::ReadWrite) MakeFolders(FolderOf(file_));
+    if (access_ == Access::ReadWrite) MakeFolders(FolderPart(file_), 0700);
     lockFd_ = ::open((file_ + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (lockFd_ >= 0) {
         // Without a lock file (a folder that cannot be written) reading still works, and

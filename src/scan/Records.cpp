@@ -8,24 +8,6 @@ int64_t FileSizeOf(const FindRecord& entry) {
     return entry.size;
 }
 
-std::string WithTrailingBackslash(std::string_view folder) {
-    std::string path(folder);
-    if (!path.empty() && path.back() != '/') path += '/';
-    return path;
-}
-
-std::string_view ExtensionOf(std::string_view name) {
-    const size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos) return {};
-    if (name.find('/', dot) != std::string_view::npos) return {};
-    return name.substr(dot);
-}
-
-std::string_view FileNamePart(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 const TFileRec& TFileList::append(const FindRecord& entry, std::string_view folder) {
     const bool addSeparator = !folder.empty() && folder.back() != '/';
     const size_t length = folder.size() + addSeparator + entry.name.size();

@@ -5,6 +5,7 @@
 #include "Collation.h"
 #include "ExactTextMap.h"
 #include "FolderReader.h"
+#include "Paths.h"
 
 #include <cstdint>
 #include <deque>
@@ -16,15 +17,6 @@
 namespace vintrel {
 
 int64_t FileSizeOf(const FindRecord& entry);
-
-// The folder path with this platform's separator "/" at its end. An empty path stays
-// empty: the walk treats it as nothing to scan, never as the file-system root.
-std::string WithTrailingBackslash(std::string_view folder);
-
-// From the last "." to the end, provided no "/" follows it; else empty.
-std::string_view ExtensionOf(std::string_view name);
-// The text after the last "/".
-std::string_view FileNamePart(std::string_view path);
 
 struct TFileRec {
     std::string_view FileName; // full path, exact bytes, kept by the list that holds the record

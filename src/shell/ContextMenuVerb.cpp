@@ -1,6 +1,7 @@
 #include "ContextMenuVerb.h"
 
 #include "FileManagerMenus.h"
+#include "Paths.h"
 #include "Registry.h"
 #include "Utf8.h"
 
@@ -12,19 +13,6 @@
 namespace vintrel {
 
 namespace {
-
-std::string EnvironmentFolder(const char* variable, const char* underHome) {
-    const char* value = std::getenv(variable);
-    if (value && *value == '/') return value;
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "") + underHome;
-}
-
-std::string RunningExecutable() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
-}
 
 bool OnPath(const std::string& program) {
     const char* path = std::getenv("PATH");
@@ -55,9 +43,9 @@ void DeleteTree(Registry& registry, const std::string& path) {
 VerbSettings VerbSettings::FromEnvironment() {
     VerbSettings settings;
     settings.hiveFile = Registry::DefaultHiveFile();
-    settings.dataHome = EnvironmentFolder("XDG_DATA_HOME", "/.local/share");
-    settings.configHome = EnvironmentFolder("XDG_CONFIG_HOME", "/.config");
-    settings.executable = RunningExecutable();
+    settings.dataHome = XdgFolder("XDG_DATA_HOME", "/.local/share");
+    settings.configHome = XdgFolder("XDG_CONFIG_HOME", "/.config");
+    settings.executable = ExecutablePath();
     settings.thunarInstalled = OnPath("thunar");
     return settings;
 }

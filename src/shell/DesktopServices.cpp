@@ -1,6 +1,7 @@
 #include "DesktopServices.h"
 
 #include "FileClipboard.h"
+#include "Paths.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -38,11 +39,6 @@ void CallFileManager(const char* method, const std::string& path, std::function<
                      });
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
-
 } // namespace
 
 void DesktopServices::setTestHook(Hook hook) {
@@ -60,7 +56,7 @@ void DesktopServices::openFolder(const std::string& folder) {
 }
 
 void DesktopServices::showInFileManager(const std::string& path) {
-    CallFileManager("ShowItems", path, [path] { openFolder(FolderOf(path)); });
+    CallFileManager("ShowItems", path, [path] { openFolder(std::string(FolderPart(path))); });
 }
 
 void DesktopServices::showProperties(const std::string& path, std::function<void()> fallback) {

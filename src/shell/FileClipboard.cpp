@@ -1,5 +1,6 @@
 #include "FileClipboard.h"
 
+#include "ShownText.h"
 #include "Utf8.h"
 
 #include <QClipboard>
@@ -35,7 +36,7 @@ QMimeData* MakeFileListData(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         if (!seen.insert(path).second) continue; // each file once
         uris << FileUri(path);
-        shown << QString::fromStdString(DisplayText(path));
+        shown << ShownText(path);
     }
     auto* data = new QMimeData;
     data->setData(QStringLiteral("text/uri-list"),

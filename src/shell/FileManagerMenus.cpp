@@ -1,6 +1,7 @@
 #include "FileManagerMenus.h"
 
 #include "ContextMenuVerb.h"
+#include "Paths.h"
 #include "SafeFile.h"
 #include "Utf8.h"
 
@@ -18,22 +19,11 @@ namespace vintrel {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    return path.substr(0, path.rfind('/'));
-}
-
-void MakeFolders(const std::string& folder) {
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        ::mkdir(folder.substr(0, slash).c_str(), 0755);
-        if (slash == std::string::npos) break;
-    }
-}
-
 // Empty when written, else why not. Without a mode, a file of another program's keeps the
 // permissions it has (a new one gets the umask's).
 std::string WriteMenuFile(const std::string& path, const std::string& text,
                           std::optional<mode_t> mode = std::nullopt) {
-    MakeFolders(FolderOf(path));
+    MakeFolders(FolderPart(path), 0755);
     if (const FileWriteResult result = WriteFileReplacing(path, text, mode); !result) {
         return DisplayText(path) + ": " + result.text();
     }

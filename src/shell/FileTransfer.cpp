@@ -1,6 +1,6 @@
 #include "FileTransfer.h"
 
-#include "Records.h"
+#include "Paths.h"
 #include "SafeFile.h"
 #include "Utf8.h"
 
@@ -56,10 +56,6 @@ class TemporaryFile {
 
 std::string Failure(const std::string& path, int error) {
     return DisplayText(path) + ": " + std::strerror(error);
-}
-
-std::string FolderOf(const std::string& path) {
-    return path.substr(0, path.rfind('/') + 1);
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -140,7 +136,7 @@ bool CopyData(int in, int out, const std::function<bool(int64_t)>& advance, int&
 // when complete.
 CopyOutcome CopyOne(const std::string& source, const std::string& target, const struct stat& info,
                     bool replace, const std::function<bool(int64_t)>& advance) {
-    TemporaryFile temporary(FolderOf(target) + ".vintrel-copy-XXXXXX");
+    TemporaryFile temporary(std::string(FolderPart(target)) + ".vintrel-copy-XXXXXX");
     if (!temporary.valid()) return {false, false, errno, {}};
     CopyOutcome outcome;
 
@@ -182,7 +178,7 @@ CopyOutcome CopyOne(const std::string& source, const std::string& target, const 
     }
     if (!PutInPlace(temporary.path(), target, replace)) return {false, false, errno, {}};
     temporary.keep();
-    SyncFolder(FolderOf(target));
+    SyncFolder(std::string(FolderPart(target)));
     outcome.ok = true;
     return outcome;
 }
@@ -295,7 +291,7 @@ TransferReport TransferFiles(const std::vector<std::string>& sources, const std:
                     ": copied, but it cannot be removed here: " + std::strerror(errno));
                 continue;
             }
-            SyncFolder(FolderOf(source));
+            SyncFolder(std::string(FolderPart(source)));
         }
         if (!finished()) {
             report.cancelled = true;

@@ -1,6 +1,6 @@
 #include "TypeDescription.h"
 
-#include "Utf8.h"
+#include "ShownText.h"
 
 #include <fnmatch.h>
 #include <QFile>
@@ -16,11 +16,6 @@ namespace vintrel {
 namespace {
 
 constexpr int kMaxDescriptionLength = 80;
-
-QString FromBytes(std::string_view bytes) {
-    const std::string shown = DisplayText(bytes);
-    return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
-}
 
 std::string Limited(const QString& text) {
     return text.left(kMaxDescriptionLength).toStdString();
@@ -92,7 +87,7 @@ class KnownNames {
 } // namespace
 
 std::string FallbackTypeDescription(std::string_view typeText) {
-    const QString bare = FromBytes(typeText.empty() ? typeText : typeText.substr(1));
+    const QString bare = ShownText(typeText.empty() ? typeText : typeText.substr(1));
     if (bare.isEmpty()) return "File";
     return Limited(bare.toUpper() + QStringLiteral(" File"));
 }
@@ -100,7 +95,7 @@ std::string FallbackTypeDescription(std::string_view typeText) {
 std::string GetTypeDescription(std::string_view typeText) {
     static const QMimeDatabase database;
     static const KnownNames known(database);
-    const QString fileName = QStringLiteral("x") + FromBytes(typeText);
+    const QString fileName = QStringLiteral("x") + ShownText(typeText);
     if (!known.mayKnow(fileName)) return FallbackTypeDescription(typeText);
     // Only the look-ups of the database are worth keeping (about 30 us each).
     static std::unordered_map<std::string, std::string> cache;
