@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 #include "SortListView.h"
+#include "StartedWindow.h"
 #include "StatusBarGr.h"
 #include "TableText.h"
 #include "TempTree.h"
@@ -27,10 +28,7 @@ using vintrel::test::TempTree;
 namespace {
 
 std::unique_ptr<TForm1> Start(const std::string& root) {
-    auto form = std::make_unique<TForm1>(std::vector<std::string>{"/opt/vintrel/vintrel2", root});
-    form->scanHost().setInterval(std::chrono::milliseconds(0)); // process events at every chance
-    form->show();
-    return form;
+    return vintrel::test::StartedWindow(root);
 }
 
 void SelectRow(TSortListView* table, int row) {

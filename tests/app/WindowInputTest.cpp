@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "SortListView.h"
+#include "StartedWindow.h"
 #include "StatusBarGr.h"
 #include "TableText.h"
 #include "TempTree.h"
@@ -28,9 +29,7 @@ using vintrel::test::TempTree;
 namespace {
 
 std::unique_ptr<TForm1> Start(const std::string& root) {
-    auto form = std::make_unique<TForm1>(std::vector<std::string>{"/opt/vintrel/vintrel2", root});
-    form->scanHost().setInterval(std::chrono::milliseconds(0)); // process events at every chance
-    form->show();
+    auto form = vintrel::test::StartedWindow(root);
     form->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
     return form;
