@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <span>
 
 namespace vintrel {
 
@@ -324,72 +325,81 @@ void TForm1::buildStatusBar() {
     HeaderControl1->host(JvLED1, QRect(856, 7, 17, 17));
 }
 
-QAction* TForm1::addMenuItem(QMenu* menu, const char* name, const QString& caption,
-                             const QString& hint, const QKeySequence& shortcut, int tag,
-                             QWidget* shortcutOwner) {
-    auto* action = new QAction(caption, menu);
-    action->setObjectName(QLatin1String(name));
-    action->setStatusTip(hint);
-    action->setProperty("tag", tag);
-    if (!shortcut.isEmpty()) {
-        action->setShortcut(shortcut);
-        action->setShortcutContext(Qt::WidgetWithChildrenShortcut); // while the table has the focus
-        shortcutOwner->addAction(action);
+// One menu item; a null item is a separator named `name`. A shortcut acts while the menu's
+// table has the focus.
+struct MenuItem {
+    QAction* Form1Controls::*item;
+    const char* name;
+    const char* caption;
+    const char* hint;
+    const char* shortcut;
+    int tag; // 99 for the items that save to a file
+};
+
+namespace {
+
+constexpr MenuItem kFileMenu[] = {
+    {&Form1Controls::Copyfilelist1, "Copyfilelist1", "Copy selected file names",
+     "Copy all file names to clipboard", "Ctrl+F", 0},
+    {&Form1Controls::Copyfiles1, "Copyfiles1", "Copy selected files to clipboard",
+     "Copy selected files to clipboard  for pasting elsewhere", "Ctrl+C", 0},
+    {&Form1Controls::CopyfiledetailstoclipboardasCSV1, "CopyfiledetailstoclipboardasCSV1",
+     "Copy selected file details to clipboard as CSV", "", "", 0},
+    {&Form1Controls::SavefiledetailsasCSV1, "SavefiledetailsasCSV1",
+     "Save selected file details as CSV", "", "Ctrl+S", 99},
+    {nullptr, "N2", "", "", "", 0},
+    {&Form1Controls::Copyto1, "Copyto1", "Copy selected files to folder", "", "", 0},
+    {&Form1Controls::Moveselectedfiles1, "Moveselectedfiles1", "Move selected files to folder", "",
+     "", 0},
+    {&Form1Controls::DeleteFiles2, "DeleteFiles2", "Delete selected files", "", "", 0},
+    {nullptr, "N1", "", "", "", 0},
+    {&Form1Controls::OpenfolderinExplorer, "OpenfolderinExplorer",
+     "Open Explorer for selected file", "", "", 0},
+    {&Form1Controls::Filter, "Filter", "Filter files by selected file folder", "", "", 0},
+    {&Form1Controls::Filterfilesbytype1, "Filterfilesbytype1", "Filter files by selected file type",
+     "", "", 0},
+    {&Form1Controls::Removeselectedfiles1, "Removeselectedfiles1", "Remove selected files ", "", "",
+     0},
+    {&Form1Controls::Selectall1, "Selectall1", "Select all", "", "Ctrl+A", 0},
+    {&Form1Controls::Reload1, "Reload1", "Reload files of type", "", "", 0},
+    {&Form1Controls::Properties1, "Properties1", "File properties", "", "", 0},
+};
+
+constexpr MenuItem kTypeMenu[] = {
+    {&Form1Controls::Copydetailstoclipboard1, "Copydetailstoclipboard1",
+     "Copy details to clipboard", "", "Ctrl+D", 0},
+    {&Form1Controls::SavedetailstofileasCSV1, "SavedetailstofileasCSV1", "Save details as CSV", "",
+     "", 99},
+};
+
+} // namespace
+
+QMenu* TForm1::buildMenu(const char* name, const MenuItem* items, size_t count, QWidget* table) {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QLatin1String(name));
+    for (const MenuItem& entry : std::span(items, count)) {
+        if (!entry.item) {
+            menu->addSeparator()->setObjectName(QLatin1String(entry.name));
+            continue;
+        }
+        auto* action = new QAction(QString::fromUtf8(entry.caption), menu);
+        action->setObjectName(QLatin1String(entry.name));
+        action->setStatusTip(QString::fromUtf8(entry.hint));
+        action->setProperty("tag", entry.tag);
+        if (*entry.shortcut) {
+            action->setShortcut(QKeySequence(QString::fromLatin1(entry.shortcut)));
+            action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            table->addAction(action);
+        }
+        menu->addAction(action);
+        this->*entry.item = action;
     }
-    menu->addAction(action);
-    return action;
+    return menu;
 }
 
 void TForm1::buildMenus() {
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    QMenu* m = PopupMenu1;
-    QWidget* files = ListView2;
-    Copyfilelist1 = addMenuItem(m, "Copyfilelist1", QStringLiteral("Copy selected file names"),
-                                QStringLiteral("Copy all file names to clipboard"),
-                                QKeySequence(QStringLiteral("Ctrl+F")), 0, files);
-    Copyfiles1 =
-        addMenuItem(m, "Copyfiles1", QStringLiteral("Copy selected files to clipboard"),
-                    QStringLiteral("Copy selected files to clipboard  for pasting elsewhere"),
-                    QKeySequence(QStringLiteral("Ctrl+C")), 0, files);
-    CopyfiledetailstoclipboardasCSV1 = addMenuItem(
-        m, "CopyfiledetailstoclipboardasCSV1",
-        QStringLiteral("Copy selected file details to clipboard as CSV"), {}, {}, 0, files);
-    SavefiledetailsasCSV1 =
-        addMenuItem(m, "SavefiledetailsasCSV1", QStringLiteral("Save selected file details as CSV"),
-                    {}, QKeySequence(QStringLiteral("Ctrl+S")), 99, files);
-    m->addSeparator()->setObjectName(QStringLiteral("N2"));
-    Copyto1 = addMenuItem(m, "Copyto1", QStringLiteral("Copy selected files to folder"), {}, {}, 0,
-                          files);
-    Moveselectedfiles1 = addMenuItem(
-        m, "Moveselectedfiles1", QStringLiteral("Move selected files to folder"), {}, {}, 0, files);
-    DeleteFiles2 =
-        addMenuItem(m, "DeleteFiles2", QStringLiteral("Delete selected files"), {}, {}, 0, files);
-    m->addSeparator()->setObjectName(QStringLiteral("N1"));
-    OpenfolderinExplorer =
-        addMenuItem(m, "OpenfolderinExplorer", QStringLiteral("Open Explorer for selected file"),
-                    {}, {}, 0, files);
-    Filter = addMenuItem(m, "Filter", QStringLiteral("Filter files by selected file folder"), {},
-                         {}, 0, files);
-    Filterfilesbytype1 =
-        addMenuItem(m, "Filterfilesbytype1", QStringLiteral("Filter files by selected file type"),
-                    {}, {}, 0, files);
-    Removeselectedfiles1 = addMenuItem(m, "Removeselectedfiles1",
-                                       QStringLiteral("Remove selected files "), {}, {}, 0, files);
-    Selectall1 = addMenuItem(m, "Selectall1", QStringLiteral("Select all"), {},
-                             QKeySequence(QStringLiteral("Ctrl+A")), 0, files);
-    Reload1 = addMenuItem(m, "Reload1", QStringLiteral("Reload files of type"), {}, {}, 0, files);
-    Properties1 =
-        addMenuItem(m, "Properties1", QStringLiteral("File properties"), {}, {}, 0, files);
-
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    Copydetailstoclipboard1 = addMenuItem(PopupMenu2, "Copydetailstoclipboard1",
-                                          QStringLiteral("Copy details to clipboard"), {},
-                                          QKeySequence(QStringLiteral("Ctrl+D")), 0, ListView1);
-    SavedetailstofileasCSV1 =
-        addMenuItem(PopupMenu2, "SavedetailstofileasCSV1", QStringLiteral("Save details as CSV"),
-                    {}, {}, 99, ListView1);
+    PopupMenu1 = buildMenu("PopupMenu1", kFileMenu, std::size(kFileMenu), ListView2);
+    PopupMenu2 = buildMenu("PopupMenu2", kTypeMenu, std::size(kTypeMenu), ListView1);
 
     for (TSortListView* table : {ListView1, ListView2})
         table->setContextMenuPolicy(Qt::CustomContextMenu);

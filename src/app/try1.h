@@ -9,6 +9,7 @@
 #include "LocaleSettings.h"
 #include "Records.h"
 #include "Skin.h"
+#include "try1_controls.h"
 #include "WindowScanHost.h"
 
 #include <functional>
@@ -17,104 +18,22 @@
 #include <string>
 #include <vector>
 
-class QCheckBox;
-class QComboBox;
-class QDateTimeEdit;
-class QDoubleSpinBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPushButton;
-class QAction;
-
 namespace vintrel {
 
-class CollapsibleSplitter;
-class Lamp;
-class TSortListView;
-class TStatusBarGr;
+struct MenuItem;
 
-class TForm1 : public QMainWindow {
+// The controls live in Form1Controls (try1_controls.h), held the way a Designer form holds
+// its Ui class; this class has the handlers and the search state.
+class TForm1 : public QMainWindow, public Form1Controls {
     Q_OBJECT
   public:
     // arguments: argument 0 is the executable, as ProgramArguments gives them.
     explicit TForm1(const std::vector<std::string>& arguments, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // The controls, under their design names.
-    QFrame* Panel8;
-    QLabel* Image1;
-    QWidget* Panel5;
-    QFrame* Panel6;
-    CollapsibleSplitter* JvNetscapeSplitter1;
-    QFrame* Panel1;
-    QFrame* Panel4;
-    CollapsibleSplitter* JvNetscapeSplitter2;
-    QFrame* Panel3;
-    QFrame* Panel2;
-    TStatusBarGr* HeaderControl1;
-    QPushButton* TntButton2;
-    QPushButton* TntButton1;
-    Lamp* JvLED1;
-
-    QLabel* TntLabel2;
-    QLineEdit* RootDir;
-    QLabel* TntLabel1;
-    QCheckBox* HidBox;
-    QCheckBox* sysbox;
-    QCheckBox* incsubs;
-    QPushButton* Button1;
-    QLabel* TntLabel3;
-    QCheckBox* SingleFile;
-    QLineEdit* FileType;
-    QCheckBox* InFile;
-    QLineEdit* InText;
-    QCheckBox* FileCreated;
-    QComboBox* FileCreatedCombo;
-    QDateTimeEdit* CreateDate;
-    QCheckBox* FileModified;
-    QComboBox* FileModifiedCombo;
-    QDateTimeEdit* ModDate;
-    QCheckBox* FileSize;
-    QComboBox* FileSizeCombo;
-    QDoubleSpinBox* FileSizeKb;
-    QCheckBox* AttribsChk;
-    QCheckBox* ReadChk;
-    QCheckBox* ArchiveChk;
-
-    TSortListView* ListView1;
-    TSortListView* ListView2;
-    QLabel* TotalFilesCaption;
-    QLabel* CountLabel;
-    QLabel* Label5;
-    QLabel* Label3;
-    QLabel* SelectedFilesCaption;
-    QLabel* FileCount;
-
-    QMenu* PopupMenu1;
-    QAction* Copyfilelist1;
-    QAction* Copyfiles1;
-    QAction* CopyfiledetailstoclipboardasCSV1;
-    QAction* SavefiledetailsasCSV1;
-    QAction* Copyto1;
-    QAction* Moveselectedfiles1;
-    QAction* DeleteFiles2;
-    QAction* OpenfolderinExplorer;
-    QAction* Filter;
-    QAction* Filterfilesbytype1;
-    QAction* Removeselectedfiles1;
-    QAction* Selectall1;
-    QAction* Reload1;
-    QAction* Properties1;
-    QMenu* PopupMenu2;
-    QAction* Copydetailstoclipboard1;
-    QAction* SavedetailstofileasCSV1;
-
     // Search state, shared with the walk.
     ScanState& scanState() { return state_; }
     WindowScanHost& scanHost() { return host_; }
-    const std::string& currentType() const { return CurrentType; }
     bool searchRunning() const { return searchRunning_; }
     SkinEngine& skin() { return skin_; }
     const LocaleSettings& locale() const { return locale_; }
@@ -172,8 +91,7 @@ class TForm1 : public QMainWindow {
     void buildMenus();
     void setTabOrderAndNames();
     void connectControls();
-    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QString& hint,
-                         const QKeySequence& shortcut, int tag, QWidget* shortcutOwner);
+    QMenu* buildMenu(const char* name, const MenuItem* items, size_t count, QWidget* table);
 
     // try1_start.cpp
     void FormCreate(const std::vector<std::string>& arguments);

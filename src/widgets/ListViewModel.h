@@ -33,7 +33,6 @@ class ListViewModel : public QAbstractTableModel {
     // A row whose cells are already joined, each followed by '\0'.
     void appendJoinedRow(std::string joinedCells, std::string_view exactFirstCell = {});
     void commitRows();
-    size_t pendingRows() const { return pending_.size(); }
 
     void clear();
     void removeRowsWhere(const std::function<bool(int row)>& remove);

@@ -13,7 +13,6 @@ class TStatusBarGr : public QStatusBar {
 
     // The text panel; repaints at once, since a busy fill may follow.
     void setSimpleText(const QString& text);
-    QString simpleText() const { return currentMessage(); }
     // Places a child at a fixed position; the status bar's own layout leaves it alone.
     void host(QWidget* child, const QRect& geometry);
 };
