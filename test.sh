@@ -15,7 +15,7 @@ build() {
 build build
 ctest --test-dir build --output-on-failure --timeout 300 -j "$jobs"
 
-build build-asan -DCMAKE_BUILD_TYPE=Debug -DVINTREL_SANITIZE=ON
+build build-asan -DCMAKE_BUILD_TYPE=Debug -DVINTREL_SANITIZE=ON -DVINTREL_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure --timeout 300 -j "$jobs"
 

@@ -2,15 +2,14 @@
 
 #include "Dialogs.h"
 
-#include <QFile>
-#include <QFontDatabase>
+#include <fontconfig/fontconfig.h>
 
 namespace vintrel {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+// The face is made known before QApplication reads the font database.
+Application::Application(int& argc, char** argv) : QApplication((MakeTahomaKnown(), argc), argv) {
     setApplicationName(QStringLiteral("Vintrel 2"));
     setApplicationDisplayName(QStringLiteral("Vintrel 2"));
-    LoadBundledFonts();
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
@@ -24,12 +23,28 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
-void Application::LoadBundledFonts() {
-    for (const char* file :
-         {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
-        if (QFile::exists(QLatin1String(file)))
-            QFontDatabase::addApplicationFont(QLatin1String(file));
-    }
+namespace {
+
+bool FontconfigKnows(const char* family) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcObjectSet* properties = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcFontSet* fonts = FcFontList(nullptr, pattern, properties);
+    const bool known = fonts && fonts->nfont > 0;
+    if (fonts) FcFontSetDestroy(fonts);
+    FcObjectSetDestroy(properties);
+    FcPatternDestroy(pattern);
+    return known;
+}
+
+} // namespace
+
+bool Application::MakeTahomaKnown() {
+    if (FontconfigKnows("Tahoma")) return true;
+    // Debian's fonts-wine keeps its Tahoma in Wine's own folder, which fontconfig does not
+    // search; this program alone adds it.
+    FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8*>("/usr/share/wine/fonts"));
+    return FontconfigKnows("Tahoma");
 }
 
 } // namespace vintrel

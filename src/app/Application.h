@@ -11,8 +11,9 @@ class Application : public QApplication {
     Application(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Tahoma where a Tahoma-compatible face is installed outside fontconfig's folders.
-    static void LoadBundledFonts();
+    // Makes the window's face, Tahoma, known to fontconfig by name before the font database
+    // is read; true when fontconfig knows one.
+    static bool MakeTahomaKnown();
 };
 
 } // namespace vintrel

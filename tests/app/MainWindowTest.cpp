@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDoubleSpinBox>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -115,6 +116,7 @@ TEST(MainWindow, EveryOptionControlStandsWhereDesigned) {
 
 TEST(MainWindow, InitialStatesAndTabOrder) {
     auto form = Start({});
+    EXPECT_EQ(QFontInfo(form->RootDir->font()).family(), "Tahoma"); // fonts-wine's, by name
     EXPECT_EQ(form->windowTitle(), "Vintrel 2");
     EXPECT_TRUE(form->HidBox->isChecked() && form->sysbox->isChecked() &&
                 form->incsubs->isChecked());

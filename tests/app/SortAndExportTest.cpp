@@ -3,8 +3,10 @@
 #include "TableText.h"
 #include "TempTree.h"
 #include "try1.h"
+#include "ZoneGuard.h"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
@@ -46,7 +48,6 @@ class SortAndExport : public ::testing::Test {
         tree.setModified("x,y.txt", 1'000'000'030); // the same minute as small.txt
         tree.setModified("giga.iso", 1'500'000'000);
         tree.setModified("README", 1'300'000'000);
-        setenv("TZ", "UTC", 1);
         form = std::make_unique<TForm1>(
             std::vector<std::string>{"/opt/vintrel/vintrel2", tree.root()});
         form->scanHost().setInterval(std::chrono::milliseconds(0));
@@ -72,6 +73,7 @@ class SortAndExport : public ::testing::Test {
     }
     QString path(const char* name) const { return QString::fromStdString(tree.path(name)); }
 
+    vintrel::test::ZoneGuard zone{"UTC"}; // before the window, which reads dates in it
     TempTree tree, scratch;
     std::unique_ptr<TForm1> form;
     std::vector<DialogRequest> asked;
@@ -208,17 +210,29 @@ TEST_F(SortAndExport, AHeaderClickDuringAFillSortsTheRowsPresent) {
     for (int i = 0; i < 2000; ++i) tree.file("many/f" + std::to_string(i));
     form->AttribsChk->setChecked(true);
     int sortedAt = -1;
-    QTimer::singleShot(0, form.get(), [&] {
-        // Still scanning at the first pump; come back once rows are there.
-        QTimer::singleShot(0, form.get(), [&] {
-            sortedAt = form->ListView2->rows()->rowCount();
-            form->ListView2->HeaderClick(0);
-        });
-    });
+    QStringList atClick;
+    // At a pump of the fill once its first rows are shown, well before its end.
+    std::function<void()> clickWhenRowsAreThere = [&] {
+        if (form->ListView2->rows()->rowCount() == 0) {
+            QTimer::singleShot(0, form.get(), clickWhenRowsAreThere);
+            return;
+        }
+        form->ListView2->HeaderClick(0);
+        sortedAt = form->ListView2->rows()->rowCount();
+        atClick = Column(form->ListView2, 0);
+    };
+    QTimer::singleShot(0, form.get(), clickWhenRowsAreThere);
     form->Button1->click();
     EXPECT_EQ(form->ListView2->rows()->rowCount(), 2006);
     EXPECT_EQ(form->ListView2->SortColumn, 0);
-    ASSERT_GE(sortedAt, 0);
+    ASSERT_GT(sortedAt, 0);
+    EXPECT_LT(sortedAt, 2006); // the fill was still on
+    // The rows present at the click stood in name order right after it.
+    const Collation collation = Collation::FromEnvironment();
+    for (int i = 1; i < atClick.size(); ++i) {
+        ASSERT_LE(collation.compare(atClick[i - 1].toStdString(), atClick[i].toStdString()), 0)
+            << atClick[i - 1].toStdString() << " > " << atClick[i].toStdString();
+    }
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include "TableText.h"
 #include "TempTree.h"
 #include "try1.h"
+#include "ZoneGuard.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -135,15 +136,14 @@ TEST(WindowInput, DatesFollowAChangedTimeZoneAtTheNextSearch) {
     TempTree tree;
     tree.file("a.txt");
     tree.setModified("a.txt", 1392699960); // 2014-02-18 05:06 UTC
-    setenv("TZ", "UTC", 1);
+    vintrel::test::ZoneGuard zone("UTC");
     auto form = Start(tree.root());
     QTest::mouseClick(form->AttribsChk, Qt::LeftButton); // a filter that every file passes
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     EXPECT_EQ(Column(form->ListView2, 2), QStringList{"2014-02-18 05:06"});
-    setenv("TZ", "Asia/Tokyo", 1);
+    setenv("TZ", "Asia/Tokyo", 1); // as the system changes it: the window must notice
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     EXPECT_EQ(Column(form->ListView2, 2), QStringList{"2014-02-18 14:06"});
-    unsetenv("TZ");
 }
 
 namespace {

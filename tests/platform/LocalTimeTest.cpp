@@ -1,33 +1,12 @@
 #include "LocalTime.h"
+#include "ZoneGuard.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace vintrel;
 
-namespace {
-
-class ZoneGuard {
-  public:
-    explicit ZoneGuard(const char* zone) {
-        if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
-        setenv("TZ", zone, 1);
-        LocalTimeZoneChanged();
-    }
-    ~ZoneGuard() {
-        if (had_)
-            setenv("TZ", saved_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        LocalTimeZoneChanged();
-    }
-
-  private:
-    std::string saved_;
-    bool had_ = false;
-};
-
-} // namespace
+using vintrel::test::ZoneGuard;
 
 TEST(LocalTime, CivilDaysRoundTrip) {
     for (int64_t days : {-2'000'000LL, -109'205LL, -1LL, 0LL, 16'000LL, 2'932'896LL}) {

@@ -2,6 +2,7 @@
 #include "FileAttributes.h"
 #include "RecordingHost.h"
 #include "TempTree.h"
+#include "ZoneGuard.h"
 
 #include <algorithm>
 #include <gmock/gmock.h>
@@ -246,8 +247,7 @@ TEST(FolderScanner, SizeFilterUsesSinglePrecisionAndATolerance) {
 }
 
 TEST(FolderScanner, DateFiltersCompareLocalDays) {
-    setenv("TZ", "Europe/Berlin", 1);
-    LocalTimeZoneChanged();
+    const vintrel::test::ZoneGuard zone("Europe/Berlin");
     TempTree tree;
     tree.file("early");
     tree.file("late");
@@ -275,8 +275,6 @@ TEST(FolderScanner, DateFiltersCompareLocalDays) {
     created.host.opts.createDate = EncodeLocalDateTime(day);
     created.scan(tree.root(), ScanMode::Filtered());
     EXPECT_THAT(created.listed(tree.root()), IsEmpty());
-    unsetenv("TZ");
-    LocalTimeZoneChanged();
 }
 
 TEST(FolderScanner, OptionsChangedDuringTheWalkApplyFromTheNextFile) {

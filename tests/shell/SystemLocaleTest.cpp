@@ -1,6 +1,7 @@
 #include "SystemLocale.h"
 #include "Formatting.h"
 #include "TextReaders.h"
+#include "ZoneGuard.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -27,8 +28,7 @@ TEST(SystemLocale, SettingsOfCommonLocales) {
 // Written date texts read back to the same minute in every locale, on both sides of a
 // change to summer time.
 TEST(SystemLocale, DateTextsRoundTripAcrossDaylightSaving) {
-    setenv("TZ", "Europe/Berlin", 1);
-    LocalTimeZoneChanged();
+    const vintrel::test::ZoneGuard zone("Europe/Berlin");
     const FileTime beforeChange = FileTimeFromUnix(1396141199, 0); // 01:59:59 CET
     const FileTime afterChange = FileTimeFromUnix(1396141200, 0);  // 03:00:00 CEST
     const FileTime winter = FileTimeFromUnix(1389787200, 0);
@@ -57,14 +57,11 @@ TEST(SystemLocale, DateTextsRoundTripAcrossDaylightSaving) {
               "2014-01-15 13:00");
     EXPECT_EQ(DateTextFormat(LocaleSettings::C()).format(FileTimeToLocalDateTime(summer)),
               "2014-07-15 14:00");
-    unsetenv("TZ");
-    LocalTimeZoneChanged();
 }
 
 // A date and a size written in any locale Qt knows read back as they were.
 TEST(SystemLocale, EveryLocaleReadsBackWhatItWrites) {
-    setenv("TZ", "UTC", 1);
-    LocalTimeZoneChanged();
+    const vintrel::test::ZoneGuard zone("UTC");
     const LocalDateTime date =
         FileTimeToLocalDateTime(FileTimeFromUnix(1404396300, 0));               // 2014-07-03 14:05
     const LocalDateTime old = FileTimeToLocalDateTime(FileTimeFromUnix(60, 0)); // 1970
@@ -100,6 +97,4 @@ TEST(SystemLocale, EveryLocaleReadsBackWhatItWrites) {
         }
         if (failures > 40) break;
     }
-    unsetenv("TZ");
-    LocalTimeZoneChanged();
 }

@@ -3,6 +3,7 @@
 #include "TextReaders.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QImage>
 #include <QTest>
@@ -235,4 +236,28 @@ TEST(SortListView, TheArrowStandsBeforeTheCaptionInEveryAlignment) {
         EXPECT_LT(arrow.right(), captionLeft + 20) << column;
         EXPECT_GT(arrow.right(), captionLeft - 30) << column;
     }
+}
+
+// Qt's own checks of the model's signals and answers, through everything the table does to
+// its rows.
+TEST(SortListView, TheModelKeepsQtsRulesThroughFillSortRemovalAndClear) {
+    auto table = Table({});
+    QAbstractItemModelTester tester(table->rows(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    for (int batch = 0; batch < 3; ++batch) {
+        for (int i = 0; i < 50; ++i)
+            table->rows()->appendRow(
+                {"n" + std::to_string((i * 37 + batch) % 101), std::to_string(i)});
+        table->rows()->commitRows();
+    }
+    table->selectionModel()->select(table->rows()->index(3, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    table->HeaderClick(0);
+    table->HeaderClick(0); // the reverse
+    table->HeaderClick(1);
+    table->rows()->removeRowsWhere([](int row) { return row % 3 == 0; });
+    EXPECT_EQ(table->rows()->rowCount(), 100);
+    table->rows()->removeRowsWhere([](int) { return false; });
+    table->rows()->clear();
+    EXPECT_EQ(table->rows()->rowCount(), 0);
 }
