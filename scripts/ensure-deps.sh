@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libglib2.0-dev libfontconfig-dev
   xvfb xauth fonts-dejavu-core
   tzdata shared-mime-info dbus
+  desktop-file-utils appstream man-db
   fonts-wine
   clang libclang-rt-14-dev
 )

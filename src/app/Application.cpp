@@ -10,6 +10,8 @@ namespace vintrel {
 Application::Application(int& argc, char** argv) : QApplication((MakeTahomaKnown(), argc), argv) {
     setApplicationName(QStringLiteral("Vintrel 2"));
     setApplicationDisplayName(QStringLiteral("Vintrel 2"));
+    // The launcher's id, so that X11 and Wayland desktops match the window to it.
+    setDesktopFileName(QStringLiteral("org.vintrel.Vintrel2"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

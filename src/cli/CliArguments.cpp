@@ -27,7 +27,8 @@ const char* const kUsage =
     "  --no-subfolders       do not walk subfolders\n"
     "  -o, --output FILE     write a CSV file (UTF-16 with byte-order mark)\n"
     "  --summary             totals on standard error\n"
-    "  -h, --help            this text\n";
+    "  -h, --help            this text\n"
+    "  --version             the program's version\n";
 
 namespace {
 
@@ -170,6 +171,9 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             result.summary = true;
         } else if (arg == "-h" || arg == "--help") {
             result.help = true;
+            return result;
+        } else if (arg == "--version") {
+            result.version = true;
             return result;
         } else {
             throw UsageError("unknown option '" + arg + "'");

@@ -23,6 +23,7 @@ struct CliArguments {
     std::string outputFile; // empty: standard output
     bool summary = false;
     bool help = false;
+    bool version = false;
 };
 
 // Raises UsageError with what is wrong. Sizes take "." or the locale's decimal separator.

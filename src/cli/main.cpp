@@ -11,6 +11,7 @@
 #include "SystemLocale.h"
 #include "TypeDescription.h"
 #include "Utf8.h"
+#include "Version.h"
 
 #include <csignal>
 #include <cstdio>
@@ -159,6 +160,10 @@ int main(int argc, char** argv) {
     }
     if (parsed.help) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (parsed.version) {
+        std::printf("vintrel2-scan %s\n", kVersion);
         return 0;
     }
     try {

@@ -68,6 +68,8 @@ TEST(CliArguments, BadArgumentsAreUsageErrors) {
 TEST(CliArguments, FoldersMayLookLikeOptionsAfterTheEndMark) {
     EXPECT_EQ(Parse({"--", "--list"}).folder, "--list");
     EXPECT_TRUE(Parse({"-h"}).help);
+    EXPECT_TRUE(Parse({"--version"}).version);
+    EXPECT_TRUE(Parse({"--version", "--bogus"}).version); // answered before anything else
 }
 
 TEST(CliArguments, SizesTakeThePointOrTheLocalesSeparator) {
