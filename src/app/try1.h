@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+class QMimeData;
+
 namespace vintrel {
 
 struct MenuItem;
@@ -80,6 +82,9 @@ class TForm1 : public QMainWindow, public Form1Controls {
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
 
   private:
@@ -95,6 +100,8 @@ class TForm1 : public QMainWindow, public Form1Controls {
 
     // try1_start.cpp
     void FormCreate(const std::vector<std::string>& arguments);
+    void setRootFromArgument(const std::string& argument);
+    std::optional<std::string> droppedPath(const QMimeData* dropped) const;
     void FormKeyDown(int key);
     void fitLabels();
     void placeOnScreen();

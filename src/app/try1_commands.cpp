@@ -90,6 +90,10 @@ void TForm1::setUpCommands() {
     }
     connect(ListView2, &QAbstractItemView::doubleClicked, this,
             Guarded([this] { ListView2DblClick(); }));
+    // Selected rows dragged out carry what "Copy selected files to clipboard" puts there.
+    ListView2->setDragEnabled(true);
+    ListView2->setDragDropMode(QAbstractItemView::DragOnly);
+    ListView2->OnDragData = [this] { return MakeFileListData(selectionList()); };
 }
 
 // The exact paths of the selected rows, in table order.

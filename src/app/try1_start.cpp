@@ -19,13 +19,17 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDoubleSpinBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QUrl>
 #include <QWindow>
 
 namespace vintrel {
@@ -34,12 +38,7 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
     // A lone "/s" is the skin switch, not a path (unless such a folder exists).
     const bool onlySkinSwitch = arguments.size() == 2 && SkinRequested(arguments) &&
                                 RootDirFromArgument(arguments[1]) != arguments[1];
-    if (arguments.size() > 1 && !onlySkinSwitch) {
-        // Absolute, so that every command acts on the file the table names.
-        const std::string root = RootDirFromArgument(AbsolutePath(arguments[1]));
-        RootDir->setText(ShownText(root));
-        rootBytes_ = root;
-    }
+    if (arguments.size() > 1 && !onlySkinSwitch) setRootFromArgument(arguments[1]);
     const QString skinFile = QString::fromStdString(
         std::string(FolderPart(arguments.empty() ? std::string() : arguments[0])) + "myskin.skn");
     if (QFileInfo(skinFile).isFile()) skin_.loadFile(skinFile);
@@ -50,6 +49,41 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
     qApp->installEventFilter(this);
 }
 
+// Absolute, so that every command acts on the file the table names; a file gives its folder.
+void TForm1::setRootFromArgument(const std::string& argument) {
+    const std::string root = RootDirFromArgument(AbsolutePath(argument));
+    RootDir->setText(ShownText(root));
+    rootBytes_ = root;
+}
+
+// A folder or file dropped from a file manager sets Root as argument 1 does; nothing starts.
+// While a search runs, drops are refused.
+std::optional<std::string> TForm1::droppedPath(const QMimeData* dropped) const {
+    if (searchRunning_ || Button1->text() != QLatin1String("GO") || !dropped->hasUrls())
+        return std::nullopt;
+    const QList<QUrl> urls = dropped->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile()) return std::nullopt;
+    // The path's exact bytes, whatever their encoding.
+    const QByteArray bytes =
+        QByteArray::fromPercentEncoding(urls.first().path(QUrl::FullyEncoded).toLatin1());
+    return bytes.toStdString();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppedPath(event->mimeData())) event->acceptProposedAction();
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event) {
+    if (droppedPath(event->mimeData())) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const std::optional<std::string> path = droppedPath(event->mimeData());
+    if (!path) return;
+    setRootFromArgument(*path);
+    event->acceptProposedAction();
+}
+
 void TForm1::connectControls() {
     connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
     connect(TntButton1, &QPushButton::clicked, this, Guarded([this] { TntButton1Click(); }));
@@ -57,6 +91,8 @@ void TForm1::connectControls() {
     connect(ListView1, &QAbstractItemView::doubleClicked, this,
             Guarded([this] { ListView1DblClick(); }));
     connect(Reload1, &QAction::triggered, this, Guarded([this] { Reload1Click(); }));
+    setAcceptDrops(true);
+    RootDir->setAcceptDrops(false); // a dropped folder is the window's, not text for the field
 
     // The enablers: each filter box enables its companions.
     const std::pair<QCheckBox*, QList<QWidget*>> companions[] = {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <QDrag>
 #include <QHeaderView>
 #include <QImage>
 #include <QItemSelectionModel>
@@ -219,6 +220,14 @@ void TSortListView::sortRows() {
     model_->reorder(order);
     sortedColumn_ = SortColumn;
     sortedVersion_ = model_->version();
+}
+
+void TSortListView::startDrag(Qt::DropActions) {
+    if (!OnDragData || !hasSelection()) return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(OnDragData());
+    // Copy unless the receiver's own modifier rules make it a move or a link.
+    drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
 }
 
 std::vector<int> TSortListView::selectedRows() const {

@@ -57,6 +57,9 @@ class TSortListView : public QTableView {
     // Receives an error that ends a sort started by a header click (a text that cannot
     // be read back); the table stays usable.
     std::function<void(const std::exception& error)> OnSortError;
+    // What a drag of the selected rows out of the table carries (the owner's data, as its
+    // clipboard copy makes it); without it, or without a selection, nothing is dragged.
+    std::function<QMimeData*()> OnDragData;
 
     void setCollation(const Collation* collation) { collation_ = collation; }
     // The small-image list of rows and headers; one assigned from outside is adopted.
@@ -72,6 +75,9 @@ class TSortListView : public QTableView {
     void AdoptImages();
     // Runs once the table is set up: builds the arrows.
     void Loaded();
+
+  protected:
+    void startDrag(Qt::DropActions supportedActions) override;
 
   private:
     std::string_view cellText(int row) const;

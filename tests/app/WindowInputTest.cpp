@@ -1,6 +1,7 @@
 // The window driven the way a user drives it: mouse and key events sent to the widgets.
 
 #include "Dialogs.h"
+#include "FileClipboard.h"
 #include "SortListView.h"
 #include "StartedWindow.h"
 #include "StatusBarGr.h"
@@ -15,13 +16,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 using namespace vintrel;
 using vintrel::test::Column;
@@ -201,4 +208,70 @@ TEST(WindowInput, NarrowingTheFileTableKeepsTheUsersPlace) {
     ASSERT_EQ(selected.size(), 1);
     EXPECT_TRUE(selected[0].endsWith("f249.txt")) << selected[0].toStdString();
     EXPECT_GT(form->ListView2->verticalScrollBar()->value(), 0);
+}
+
+namespace {
+
+// Drops `paths` (as a file manager offers them: file URIs) onto `target`; true if taken.
+bool DropFiles(QWidget* target, const std::vector<std::string>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& path : paths) urls << QUrl::fromEncoded(FileUri(path).toLatin1());
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+} // namespace
+
+TEST(WindowInput, DraggedRowsCarryWhatCopyingFilesToTheClipboardPuts) {
+    TempTree tree;
+    tree.file("a.txt");
+    tree.file("caf\xE9.txt");
+    auto form = Start(tree.root());
+    QTest::mouseClick(form->AttribsChk, Qt::LeftButton);
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    form->ListView2->HeaderClick(0);
+    ClickRow(*form, 0);
+    ClickRow(*form, 1, Qt::ControlModifier);
+    form->ListView2->setFocus();
+    QTest::keyClick(form->ListView2, Qt::Key_C, Qt::ControlModifier);
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    std::unique_ptr<QMimeData> dragged(form->ListView2->OnDragData());
+    EXPECT_EQ(dragged->formats(), copied->formats());
+    for (const QString& format : copied->formats())
+        EXPECT_EQ(dragged->data(format), copied->data(format)) << format.toStdString();
+    EXPECT_EQ(dragged->urls().size(), 2);
+    EXPECT_TRUE(dragged->text().contains(QString::fromStdString(tree.path("a.txt"))));
+    EXPECT_TRUE(form->ListView2->dragEnabled());
+}
+
+TEST(WindowInput, ADroppedFolderOrFileSetsRootAsTheCommandLineDoes) {
+    TempTree tree;
+    tree.file("one/x.doc");
+    tree.file("d\xFE/inside.txt");
+    auto form = Start("");
+    ASSERT_TRUE(DropFiles(form->RootDir, {tree.path("one")}));
+    EXPECT_EQ(form->RootDir->text().toStdString(), tree.path("one"));
+    EXPECT_EQ(form->ListView1->rows()->rowCount(), 0); // nothing starts
+    ASSERT_TRUE(DropFiles(form->ListView1, {tree.path("one/x.doc")}));
+    EXPECT_EQ(form->RootDir->text().toStdString(), tree.path("one") + "/"); // a file: its folder
+
+    // A name that is not UTF-8 is searched by its exact bytes, as from the command line.
+    ASSERT_TRUE(DropFiles(form->RootDir, {tree.path("d\xFE")}));
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    EXPECT_EQ(Column(form->ListView1, 0), QStringList{".txt"});
+
+    // During a search a drop is refused and Root stays.
+    for (int i = 0; i < 200; ++i) tree.file("d\xFE/f" + std::to_string(i) + ".txt");
+    bool taken = true;
+    QTimer::singleShot(0, [&] { taken = DropFiles(form->RootDir, {tree.path("one")}); });
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    EXPECT_FALSE(taken);
+    EXPECT_TRUE(form->RootDir->text().contains(QChar(0xFFFD)));
 }
