@@ -1,10 +1,13 @@
 #include "try1.h"
 
 #include "CollapsibleSplitter.h"
+#include "Errors.h"
 #include "Lamp.h"
+#include "ShareBarDelegate.h"
 #include "SortListView.h"
 #include "StatusBarGr.h"
 #include "SystemLocale.h"
+#include "TextReaders.h"
 
 #include <memory>
 #include <QAction>
@@ -270,6 +273,17 @@ void TForm1::buildTables() {
     typeHeader->resizeSection(0, 100);
     typeHeader->resizeSection(2, 60);
     typeHeader->resizeSection(3, 80);
+    // Each type's share of the total size, as a bar behind its Size text.
+    ListView1->setItemDelegateForColumn(3, new ShareBarDelegate(
+                                               *ListView1->rows(), 3,
+                                               [this](std::string_view text) {
+                                                   try {
+                                                       return SizeTextKilobytes(text, locale_);
+                                                   } catch (const ConversionError&) {
+                                                       return 0.0;
+                                                   }
+                                               },
+                                               ListView1));
     Panel4 = Make<QFrame>(Panel1, "Panel4");
     TotalFilesCaption = Make<QLabel>(Panel4, "TotalFilesCaption", QRect(8, 7, 64, 16));
     TotalFilesCaption->setText(QStringLiteral("Total files:"));

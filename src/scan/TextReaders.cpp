@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace vintrel {
 
@@ -189,21 +190,35 @@ int64_t ReadCountText(std::string_view text) {
     return value;
 }
 
-double SizeTextValue(std::string_view text, const LocaleSettings& locale) {
-    struct Unit {
-        std::string_view name;
-        double scale;
-    };
-    static constexpr Unit kUnits[] = {{"GB", 1125899906842624.0}, {"MB", 1048576.0}, {"KB", 1.0}};
-    for (const Unit& unit : kUnits) {
-        const size_t at = text.find(unit.name);
+namespace {
+
+// The number of a size text and its unit's place: 0 KB, 1 MB, 2 GB.
+std::pair<double, int> ReadSizeText(std::string_view text, const LocaleSettings& locale) {
+    static constexpr std::string_view kUnits[] = {"GB", "MB", "KB"};
+    for (int unit = 0; unit < 3; ++unit) {
+        const size_t at = text.find(kUnits[unit]);
         if (at == std::string_view::npos) continue;
         const std::string_view number = TrimBlanks(text.substr(0, at));
         const auto value = ReadDecimal(number, locale.decimalSeparator);
         if (!value) throw ConversionError(Quoted(number) + " is not a valid floating point value");
-        return *value * unit.scale;
+        return {*value, 2 - unit};
     }
     throw ConversionError(Quoted(text) + " is not a valid floating point value");
+}
+
+} // namespace
+
+double SizeTextValue(std::string_view text, const LocaleSettings& locale) {
+    // GB is scaled by 2^50 and MB by 2^20, so every GB text ranks above every MB text.
+    static constexpr double kRankScale[] = {1.0, 1048576.0, 1125899906842624.0};
+    const auto [value, unit] = ReadSizeText(text, locale);
+    return value * kRankScale[unit];
+}
+
+double SizeTextKilobytes(std::string_view text, const LocaleSettings& locale) {
+    static constexpr double kKilobytes[] = {1.0, 1024.0, 1048576.0};
+    const auto [value, unit] = ReadSizeText(text, locale);
+    return value * kKilobytes[unit];
 }
 
 LocalDateTime ReadDateText(std::string_view text, const LocaleSettings& locale, int currentYear) {

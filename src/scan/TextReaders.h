@@ -16,6 +16,9 @@ int64_t ReadCountText(std::string_view text);
 // A size text in KB (GB is scaled by 2^50 and MB by 2^20, so every GB text ranks above
 // every MB text and every MB text above every KB text).
 double SizeTextValue(std::string_view text, const LocaleSettings& locale);
+// The amount a size text stands for, in KB (a MB is 1024 KB, a GB 1024 MB); what the bars of
+// shares are drawn from.
+double SizeTextKilobytes(std::string_view text, const LocaleSettings& locale);
 
 // A date text; one- and two-digit years fall in the hundred years from currentYear - 50.
 LocalDateTime ReadDateText(std::string_view text, const LocaleSettings& locale, int currentYear);

@@ -1,5 +1,6 @@
 #include "SortListView.h"
 #include "Errors.h"
+#include "ShareBarDelegate.h"
 #include "TextReaders.h"
 
 #include <gtest/gtest.h>
@@ -260,4 +261,40 @@ TEST(SortListView, TheModelKeepsQtsRulesThroughFillSortRemovalAndClear) {
     table->rows()->removeRowsWhere([](int) { return false; });
     table->rows()->clear();
     EXPECT_EQ(table->rows()->rowCount(), 0);
+}
+
+// The bars behind a column's texts: lengths by share, drawn under the text, which stays.
+TEST(SortListView, ShareBarsAreAsLongAsEachRowsShare) {
+    TSortListView table(
+        {{QStringLiteral("Type")}, {QStringLiteral("Size"), Qt::AlignRight | Qt::AlignVCenter}});
+    table.Loaded();
+    for (const auto& [type, size] : {std::pair{".a", "3 MB"}, {".b", "1024 KB"}, {".c", "0 KB"}})
+        table.rows()->appendRow({type, size});
+    table.rows()->commitRows();
+    auto* bars = new ShareBarDelegate(
+        *table.rows(), 1,
+        [](std::string_view text) { return SizeTextKilobytes(text, LocaleSettings::C()); }, &table);
+    table.setItemDelegateForColumn(1, bars);
+    table.horizontalHeader()->resizeSection(1, 200);
+    table.resize(400, 200);
+    table.show();
+    EXPECT_DOUBLE_EQ(bars->shareOf(0), 0.75);
+    EXPECT_DOUBLE_EQ(bars->shareOf(1), 0.25);
+    EXPECT_DOUBLE_EQ(bars->shareOf(2), 0.0);
+
+    const QImage image = table.viewport()->grab().toImage();
+    const QColor base = table.palette().color(QPalette::Base);
+    const auto tinted = [&](int row) {
+        const QRect cell = table.visualRect(table.rows()->index(row, 1));
+        int count = 0;
+        for (int x = cell.left(); x <= cell.right(); ++x) {
+            const QColor pixel = image.pixelColor(x, cell.center().y() - 4);
+            count += pixel != base && pixel.blue() > pixel.red(); // the highlight's tint
+        }
+        return count;
+    };
+    EXPECT_NEAR(tinted(0), 0.75 * 198, 4);
+    EXPECT_NEAR(tinted(1), 0.25 * 198, 4);
+    EXPECT_EQ(tinted(2), 0);
+    EXPECT_EQ(table.rows()->data(table.rows()->index(0, 1), Qt::DisplayRole).toString(), "3 MB");
 }
