@@ -2,6 +2,7 @@
 
 #include "LocalTime.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -27,6 +28,12 @@ const char* const kUsage =
     "  --no-subfolders       do not walk subfolders\n"
     "  -o, --output FILE     write a CSV file (UTF-16 with byte-order mark)\n"
     "  --summary             totals on standard error\n"
+    "  --exclude MASK        do not enter folders whose name (or, with a \"/\", whose path\n"
+    "                        below FOLDER) matches; repeatable\n"
+    "  -x, --one-file-system do not enter folders on another file system\n"
+    "  --bytes               sizes in bytes, dates as ISO 8601 local times with offset\n"
+    "  --json                one JSON object per line, raw values\n"
+    "  --sort size|count|name|created|modified   --reverse   --top N\n"
     "  -h, --help            this text\n"
     "  --version             the program's version\n";
 
@@ -166,6 +173,35 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
         } else if (arg == "-o" || arg == "--output") {
             result.outputFile = value();
             if (result.outputFile.empty()) throw UsageError(arg + " needs a file name");
+        } else if (arg == "--exclude") {
+            const std::string mask = value();
+            if (mask.empty()) throw UsageError("--exclude needs a folder mask");
+            o.excludeFolders.emplace_back(mask);
+        } else if (arg == "-x" || arg == "--one-file-system") {
+            flag();
+            o.oneFileSystem = true;
+        } else if (arg == "--bytes") {
+            flag();
+            result.bytes = true;
+        } else if (arg == "--json") {
+            flag();
+            result.json = true;
+        } else if (arg == "--sort") {
+            const std::string key = value();
+            static const char* const kKeys[] = {"size", "count", "name", "created", "modified"};
+            if (std::find(std::begin(kKeys), std::end(kKeys), key) == std::end(kKeys))
+                throw UsageError("--sort takes size, count, name, created or modified");
+            result.sortBy = key;
+        } else if (arg == "--reverse") {
+            flag();
+            result.reverse = true;
+        } else if (arg == "--top") {
+            const std::string count = value();
+            size_t n = 0;
+            const auto r = std::from_chars(count.data(), count.data() + count.size(), n);
+            if (count.empty() || r.ec != std::errc() || r.ptr != count.data() + count.size())
+                throw UsageError("--top: '" + count + "' is not a number of rows");
+            result.top = n;
         } else if (arg == "--summary") {
             flag();
             result.summary = true;
@@ -181,6 +217,9 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     }
 
     if (folders.empty()) throw UsageError("no FOLDER given");
+    if (result.bytes && result.json) throw UsageError("--bytes and --json do not go together");
+    if (result.json && !result.outputFile.empty())
+        throw UsageError("--json writes to standard output only");
     if (folders.size() > 1) throw UsageError("more than one FOLDER given");
     result.folder = folders.front();
     if (result.folder.empty()) throw UsageError("FOLDER is empty");
@@ -188,6 +227,11 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     if (listAll) result.options.attribsChk = true;
     if (!typeMode)
         result.mode = result.options.anyFilter() ? ScanMode::Filtered() : ScanMode::Types();
+    const bool types = result.mode.kind == ScanMode::Kind::Types;
+    if (types && (result.sortBy == "created" || result.sortBy == "modified"))
+        throw UsageError("--sort " + result.sortBy + " applies to the file listing only");
+    if (!types && result.sortBy == "count")
+        throw UsageError("--sort count applies to the type table only");
     return result;
 }
 

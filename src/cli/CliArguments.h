@@ -4,6 +4,7 @@
 #include "FolderScanner.h"
 #include "ScanHost.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,6 +23,11 @@ struct CliArguments {
     ScanMode mode;
     std::string outputFile; // empty: standard output
     bool summary = false;
+    bool bytes = false; // raw sizes and ISO dates in the CSV
+    bool json = false;  // JSON Lines instead of CSV
+    std::string sortBy; // size, count, name, created, modified; empty: walk order
+    bool reverse = false;
+    std::optional<size_t> top; // only the first N rows
     bool help = false;
     bool version = false;
 };

@@ -7,12 +7,14 @@
 #include "Errors.h"
 #include "FolderScanner.h"
 #include "Paths.h"
+#include "RawRows.h"
 #include "RowTexts.h"
 #include "SystemLocale.h"
 #include "TypeDescription.h"
 #include "Utf8.h"
 #include "Version.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -68,6 +70,56 @@ template <typename Cells> std::string CsvOf(const Cells& cells) {
     return CsvLine(std::vector<std::string_view>(cells.begin(), cells.end()));
 }
 
+// The value a row sorts by under --sort: a number, or the shown text for names.
+double SortNumber(const TDataRec& row, const std::string& key) {
+    if (key == "count") return static_cast<double>(row.Count);
+    if (key == "size") return static_cast<double>(row.TotalSize);
+    throw UsageError("--sort " + key + " applies to the file listing only");
+}
+double SortNumber(const TFileRec& row, const std::string& key) {
+    if (key == "size") return static_cast<double>(row.Size);
+    if (key == "created") return static_cast<double>(row.Created);
+    if (key == "modified") return static_cast<double>(row.Modified);
+    throw UsageError("--sort " + key + " applies to the type table only");
+}
+std::string_view SortName(const TDataRec& row) {
+    return row.Extension;
+}
+std::string_view SortName(const TFileRec& row) {
+    return row.FileName;
+}
+
+// --sort, --reverse and --top: the orders of the window's column sorts (names by the user's
+// collation of the shown text, the rest by value), ties kept in walk order.
+template <typename Row>
+void OrderRows(std::vector<const Row*>& rows, const CliArguments& args,
+               const Collation& collation) {
+    if (!args.sortBy.empty()) {
+        const bool byName = args.sortBy == "name";
+        if (!byName && !rows.empty()) SortNumber(*rows.front(), args.sortBy); // a fitting key
+        std::vector<std::pair<std::string, double>> keys(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (byName) {
+                keys[i].first = collation.sortKey(DisplayText(SortName(*rows[i])));
+            } else {
+                keys[i].second = SortNumber(*rows[i], args.sortBy);
+            }
+        }
+        std::vector<size_t> order(rows.size());
+        for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            return args.reverse ? keys[b] < keys[a] : keys[a] < keys[b];
+        });
+        std::vector<const Row*> sorted;
+        sorted.reserve(rows.size());
+        for (const size_t i : order) sorted.push_back(rows[i]);
+        rows = std::move(sorted);
+    } else if (args.reverse) {
+        std::reverse(rows.begin(), rows.end());
+    }
+    if (args.top && rows.size() > *args.top) rows.resize(*args.top);
+}
+
 int Run(const CliArguments& args) {
     const LocaleSettings locale = SystemLocaleSettings();
     const Collation collation = Collation::FromEnvironment();
@@ -95,22 +147,43 @@ int Run(const CliArguments& args) {
     int64_t totalSize = 0;
     size_t listedCount = 0;
     if (typeStatistics) {
-        sink.add(CsvOf(kTypeColumns));
+        std::vector<const TDataRec*> rows;
         for (size_t i = 0; i < lists.TypeIndex.size(); ++i) {
-            const TDataRec& record = lists.TypeList[lists.TypeIndex[i].Position];
-            totalSize = SaturatingAdd(totalSize, record.TotalSize);
-            sink.add(CsvOf(
-                MakeTypeRow(record, GetTypeDescription(DisplayText(record.Extension)), locale)));
+            rows.push_back(&lists.TypeList[lists.TypeIndex[i].Position]);
+            totalSize = SaturatingAdd(totalSize, rows.back()->TotalSize);
+        }
+        OrderRows(rows, args, collation);
+        if (!args.json) sink.add(CsvOf(kTypeColumns));
+        for (const TDataRec* record : rows) {
+            const std::string description = GetTypeDescription(DisplayText(record->Extension));
+            if (args.json) {
+                sink.add(TypeJson(*record, description));
+            } else if (args.bytes) {
+                sink.add(CsvOf(RawTypeCells(*record, description)));
+            } else {
+                sink.add(CsvOf(MakeTypeRow(*record, description, locale)));
+            }
         }
     } else {
-        sink.add(CsvOf(kFileColumns));
         const DateTextFormat dates(locale);
         listedCount = lists.FileList.size();
+        std::vector<const TFileRec*> rows;
+        rows.reserve(listedCount);
         for (const TFileRec& record : lists.FileList) {
+            rows.push_back(&record);
             totalSize = SaturatingAdd(totalSize, record.Size);
-            sink.add(CsvOf(MakeFileRow(record, dates, locale)));
         }
-        lists.FileList.clear();
+        OrderRows(rows, args, collation);
+        if (!args.json) sink.add(CsvOf(kFileColumns));
+        for (const TFileRec* record : rows) {
+            if (args.json) {
+                sink.add(FileJson(*record));
+            } else if (args.bytes) {
+                sink.add(CsvOf(RawFileCells(*record)));
+            } else {
+                sink.add(CsvOf(MakeFileRow(*record, dates, locale)));
+            }
+        }
     }
     sink.finish();
 
@@ -127,6 +200,14 @@ int Run(const CliArguments& args) {
         std::fprintf(stderr, "Unreadable folders: %lld\nUnreadable entries: %lld\n",
                      static_cast<long long>(state.UnreadableFolders),
                      static_cast<long long>(state.UnreadableEntries));
+        if (!args.options.excludeFolders.empty()) {
+            std::fprintf(stderr, "Excluded folders: %lld\n",
+                         static_cast<long long>(state.ExcludedFolders));
+        }
+        if (args.options.oneFileSystem) {
+            std::fprintf(stderr, "Folders on other file systems: %lld\n",
+                         static_cast<long long>(state.OtherFileSystems));
+        }
     } else {
         if (state.UnreadableFolders > 0) {
             std::fprintf(stderr,

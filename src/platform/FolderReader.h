@@ -88,6 +88,8 @@ class FolderReader {
   public:
     // Returned by openChild for folders on pseudo file systems (proc, sysfs, ...).
     static constexpr int kPseudoFileSystem = -1;
+    // A folder on another file system than the root's, when the walk stays on one.
+    static constexpr int kOtherFileSystem = -2;
 
     explicit FolderReader(PseudoFileSystems* pseudo = nullptr);
 

@@ -23,7 +23,8 @@ struct ReadAhead::Slot {
     std::list<std::shared_ptr<Slot>>::iterator place; // in toWalk_ while Pending or Busy
 };
 
-ReadAhead::ReadAhead(bool recurse) : recurse_(recurse) {
+ReadAhead::ReadAhead(bool recurse, FolderFilter leaveOut, bool oneFileSystem)
+    : recurse_(recurse), leaveOut_(std::move(leaveOut)), oneFileSystem_(oneFileSystem) {
     if (!recurse_) return;
     for (int i = 0; i < kHelpers; ++i) helpers_.emplace_back([this, i] { helperLoop(i > 0); });
 }
@@ -42,6 +43,7 @@ int ReadAhead::openRoot(const std::string& path, std::shared_ptr<FolderNode>& ou
     auto node = std::make_shared<FolderNode>();
     if (const int error = reader_.openRoot(path, node->folder); error != 0) return error;
     rootPath_ = path;
+    rootDevice_ = node->folder.device();
     node->readError = reader_.read(node->folder, node->batch);
     announceChildren(*node);
     {
@@ -55,14 +57,38 @@ int ReadAhead::openRoot(const std::string& path, std::shared_ptr<FolderNode>& ou
 
 void ReadAhead::announceChildren(FolderNode& node) {
     if (!recurse_) return;
+    std::string below; // the node's path below the root, worked out once when asked for
+    bool belowKnown = false;
     for (size_t i = 0; i < node.batch.size(); ++i) {
         const FindRecord entry = node.batch[i];
         if (!entry.isFolder() || IsDotOrDotDot(entry.name)) continue;
+        if (leaveOut_) {
+            if (!belowKnown) below = relativePathOf(node), belowKnown = true;
+            const std::string path =
+                below.empty() ? std::string(entry.name) : below + '/' + std::string(entry.name);
+            if (leaveOut_(path, entry.name)) continue;
+        }
         auto slot = std::make_shared<Slot>();
         slot->parent = node.weak_from_this();
         slot->entryIndex = i;
         node.children.push_back(std::move(slot));
     }
+}
+
+std::string ReadAhead::relativePathOf(const FolderNode& node) const {
+    std::vector<std::string_view> names; // from the node up
+    for (const FolderNode* at = &node;;) {
+        const std::shared_ptr<FolderNode> up = at->parent.lock();
+        if (!up) break;
+        names.push_back(up->batch[at->indexInParent].name);
+        at = up.get();
+    }
+    std::string path;
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {
+        if (!path.empty()) path += '/';
+        path += *name;
+    }
+    return path;
 }
 
 // The parent is open and stays open while this runs (the walk's own, or borrowed).
@@ -74,6 +100,10 @@ std::shared_ptr<FolderNode> ReadAhead::load(FolderReader& reader,
     node->indexInParent = entryIndex;
     error = reader.openChild(parent->folder, parent->batch[entryIndex].name.data(), node->folder);
     if (error != 0) return nullptr;
+    if (oneFileSystem_ && node->folder.device() != rootDevice_) {
+        error = FolderReader::kOtherFileSystem;
+        return nullptr;
+    }
     node->readError = reader.read(node->folder, node->batch);
     announceChildren(*node);
     if (node->children.empty()) node->folder.close(); // nothing more to open through it

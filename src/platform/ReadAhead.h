@@ -15,9 +15,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -27,8 +29,13 @@ struct FolderNode;
 
 class ReadAhead {
   public:
-    // With recurse off only the root is read, and no helper runs.
-    explicit ReadAhead(bool recurse);
+    // Says whether a subfolder is left out: its path below the root ("a/b") and its name.
+    using FolderFilter = std::function<bool(std::string_view relativePath, std::string_view name)>;
+
+    // With recurse off only the root is read, and no helper runs. Folders the filter leaves
+    // out are never read (the walk must not ask for them); with `oneFileSystem`, a folder on
+    // another file system than the root's is not read either (child() says so).
+    explicit ReadAhead(bool recurse, FolderFilter leaveOut = {}, bool oneFileSystem = false);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -37,7 +44,8 @@ class ReadAhead {
     int openRoot(const std::string& path, std::shared_ptr<FolderNode>& out);
 
     // The folder of entry `entryIndex` of `parent`: a folder entry other than "." and "..",
-    // asked for in listing order. 0, an errno, or FolderReader::kPseudoFileSystem.
+    // not left out by the filter, asked for in listing order. 0, an errno,
+    // FolderReader::kPseudoFileSystem or FolderReader::kOtherFileSystem.
     int child(FolderNode& parent, size_t entryIndex, std::shared_ptr<FolderNode>& out);
 
     // Folders the walk holds open at the most; the read-ahead adds a bounded number more.
@@ -64,6 +72,7 @@ class ReadAhead {
     void readAhead(FolderReader& reader, const std::shared_ptr<Slot>& slot,
                    std::unique_lock<std::mutex>& lock);
     void announceChildren(FolderNode& node);
+    std::string relativePathOf(const FolderNode& node) const; // below the root, "" for it
     void helperLoop(bool onlyWhileStorageWaits);
     void noteReadTime(std::chrono::steady_clock::duration took, size_t entries); // under the lock
 
@@ -74,6 +83,9 @@ class ReadAhead {
     int reopen(FolderNode& node);
 
     bool recurse_;
+    FolderFilter leaveOut_;
+    bool oneFileSystem_;
+    dev_t rootDevice_ = 0;
     std::string rootPath_;
     PseudoFileSystems pseudo_;
     FolderReader reader_{&pseudo_};

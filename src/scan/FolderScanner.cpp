@@ -18,6 +18,8 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const Sc
     state_.RootError.clear();
     state_.UnreadableFolders = 0;
     state_.UnreadableEntries = 0;
+    state_.ExcludedFolders = 0;
+    state_.OtherFileSystems = 0;
 
     mode_ = mode.kind;
     if (mode_ == ScanMode::Kind::OfType) {
@@ -27,7 +29,17 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const Sc
     }
     recurse_ = recurse;
 
-    ReadAhead reader(recurse);
+    // The folder masks, as they stand at the start: the read-ahead must leave out exactly
+    // the folders the walk does.
+    excluded_ = host_.options().excludeFolders;
+    ReadAhead::FolderFilter leaveOut;
+    if (!excluded_.empty()) {
+        leaveOut = [this](std::string_view relativePath, std::string_view name) {
+            return isExcluded(relativePath, name);
+        };
+    }
+    ReadAhead reader(recurse, leaveOut, host_.options().oneFileSystem);
+    rootLength_ = WithTrailingBackslash(folder).size();
     std::shared_ptr<FolderNode> root;
     if (const int error = reader.openRoot(folder, root); error != 0) {
         state_.RootError = std::strerror(error);
@@ -71,7 +83,11 @@ void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& r
         if (!entry.detailsKnown) {
             ++state_.UnreadableEntries;
         } else if (entry.isFolder()) {
-            if (recurse_ && !IsDotOrDotDot(entry.name)) {
+            if (recurse_ && !IsDotOrDotDot(entry.name) && !excluded_.empty() &&
+                isExcluded(std::string(path_.substr(rootLength_)) + std::string(entry.name),
+                           entry.name)) {
+                ++state_.ExcludedFolders;
+            } else if (recurse_ && !IsDotOrDotDot(entry.name)) {
                 std::shared_ptr<FolderNode> child;
                 const int error = reader.child(*level.folder, i, child);
                 if (error == 0) {
@@ -79,7 +95,11 @@ void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& r
                     levels.push_back({std::move(child), 0, path_.size()});
                     continue;
                 }
-                if (error != FolderReader::kPseudoFileSystem) ++state_.UnreadableFolders;
+                if (error == FolderReader::kOtherFileSystem) {
+                    ++state_.OtherFileSystems;
+                } else if (error != FolderReader::kPseudoFileSystem) {
+                    ++state_.UnreadableFolders;
+                }
             }
         } else {
             const SearchOptions& options = host_.options();
@@ -100,6 +120,15 @@ void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& r
         if (state_.StopRequested.load(std::memory_order_relaxed)) return;
         host_.fileCountChanged(state_.VisitedCount, lists_.FileList.size());
     }
+}
+
+// A mask with a "/" is matched against the path below the root, any other against the name.
+bool FolderScanner::isExcluded(std::string_view relativePath, std::string_view name) const {
+    for (const WildcardPattern& mask : excluded_) {
+        const bool byPath = mask.text().find('/') != std::string::npos;
+        if (mask.matches(byPath ? relativePath : name)) return true;
+    }
+    return false;
 }
 
 // The type table's own comparison, remembered per extension met.

@@ -35,6 +35,7 @@ class FolderScanner {
 
   private:
     bool isListedType(std::string_view extension);
+    bool isExcluded(std::string_view relativePath, std::string_view name) const;
 
     void walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& root);
     bool passesAttributes(const FindRecord& entry, const SearchOptions& options) const;
@@ -51,6 +52,8 @@ class FolderScanner {
     std::unordered_map<std::string, bool> isType_; // extension bytes met -> of that type
     bool recurse_ = true;
     bool running_ = false;
+    std::vector<WildcardPattern> excluded_; // folder masks of this walk
+    size_t rootLength_ = 0;                 // of the root's path in path_
 };
 
 } // namespace vintrel

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vintrel {
 
@@ -37,6 +38,11 @@ struct SearchOptions {
     bool fileSize = false;
     int fileSizeIndex = -1;
     double fileSizeKb = 0;
+
+    // Folders not entered: by name, or by path below the root when the mask holds a "/".
+    std::vector<WildcardPattern> excludeFolders;
+    // Folders on another file system than the root's are not entered.
+    bool oneFileSystem = false;
 
     // Any option that makes a search list files instead of counting types.
     bool anyFilter() const {
@@ -87,6 +93,8 @@ struct ScanState {
     int64_t TypedFileCount = 0;
     int64_t UnreadableFolders = 0; // below the root; skipped
     int64_t UnreadableEntries = 0; // listed, but their details could not be read; left out
+    int64_t ExcludedFolders = 0;   // left out by a folder mask
+    int64_t OtherFileSystems = 0;  // folders on another file system, not entered
     std::string RootError;         // why the root could not be read; empty when it could
 };
 

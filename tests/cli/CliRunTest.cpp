@@ -188,3 +188,133 @@ TEST_F(CliRun, ARelativeFolderIsListedWithAbsolutePaths) {
     EXPECT_NE(r.out.find("\r\n" + tree.path("b.txt") + ","), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("./"), std::string::npos);
 }
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string FromBase64(std::string_view text) {
+    static const std::string kDigits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    uint32_t bits = 0;
+    int count = 0;
+    for (const char c : text) {
+        if (c == '=') break;
+        bits = bits << 6 | static_cast<uint32_t>(kDigits.find(c));
+        if ((count += 6) >= 8) out += static_cast<char>((bits >> (count -= 8)) & 0xFF);
+    }
+    return out;
+}
+
+// The string value of "key" in one JSON line (no escapes in these tests' values).
+std::string JsonField(const std::string& line, const std::string& key) {
+    const size_t at = line.find("\"" + key + "\":\"");
+    if (at == std::string::npos) return "<none>";
+    const size_t start = at + key.size() + 4;
+    return line.substr(start, line.find('"', start) - start);
+}
+
+} // namespace
+
+TEST_F(CliRun, ExcludedFoldersAreNotEnteredByNameOrByPathAndAreCounted) {
+    tree.file("node_modules/x.js");
+    tree.file("src/node_modules/y.js");
+    tree.file("src/keep/z.js");
+    tree.file("src/keep/deep/w.js");
+    Result r = RunScan(scratch, "--list --exclude node_modules --summary " + tree.root());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find("node_modules"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("src/keep/deep/w.js"), std::string::npos);
+    EXPECT_NE(r.err.find("Excluded folders: 2\n"), std::string::npos) << r.err;
+
+    // With a "/", the path below the root; combined with a filter and the type table.
+    r = RunScan(scratch, "--type-mask .js --exclude src/keep/deep " + tree.root());
+    EXPECT_NE(r.out.find("src/keep/z.js"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("w.js"), std::string::npos);
+    EXPECT_NE(r.out.find("node_modules/x.js"), std::string::npos);
+    r = RunScan(scratch, "--exclude 'node_*;deep' " + tree.root());
+    EXPECT_NE(r.out.find(".js,\"JavaScript program\",1,"), std::string::npos) << r.out;
+}
+
+TEST_F(CliRun, OneFileSystemStaysOffAMountedFolder) {
+    tree.file("mnt/.keep");
+    const std::string mount = "mount -t tmpfs vintrel-test '" + tree.path("mnt") + "' 2>/dev/null";
+    if (geteuid() != 0 || std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount here";
+    tree.file("mnt/inside.txt");
+    Result r = RunScan(scratch, "--list -x --summary " + tree.root());
+    const Result all = RunScan(scratch, "--list " + tree.root());
+    std::system(("umount '" + tree.path("mnt") + "'").c_str());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find("inside.txt"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("b.txt"), std::string::npos);
+    EXPECT_NE(r.err.find("Folders on other file systems: 1\n"), std::string::npos) << r.err;
+    EXPECT_NE(all.out.find("inside.txt"), std::string::npos);
+}
+
+TEST_F(CliRun, BytesGiveExactSizesAndIsoLocalTimes) {
+    const Result r =
+        RunScan(scratch, "--bytes --list " + tree.root(), "LANG=C.UTF-8 TZ=Europe/Berlin");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("/a.TXT,"), std::string::npos);
+    EXPECT_NE(r.out.find(",2014-02-18T06:06:40+01:00,1048576,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("/b.txt,"), std::string::npos);
+    EXPECT_EQ(Lines(r.out)[0], "Filename,\"Date Created\",\"Date modified\",Size,Attribs");
+    const Result types = RunScan(scratch, "--bytes " + tree.root());
+    EXPECT_NE(types.out.find(",2,1048577\r\n"), std::string::npos) << types.out; // .TXT + .txt
+}
+
+TEST_F(CliRun, JsonLinesGiveRawValuesAndTheExactBytesOfEveryName) {
+    tree.file("caf\xE9.txt", "abc");
+    const Result r = RunScan(scratch, "--json --list " + tree.root());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    bool sawOdd = false;
+    for (const std::string& line : lines) {
+        EXPECT_EQ(line.front(), '{');
+        EXPECT_EQ(line.back(), '}');
+        const std::string path = JsonField(line, "path");
+        const std::string exact = JsonField(line, "path_base64");
+        if (exact != "<none>") {
+            sawOdd = true;
+            EXPECT_EQ(FromBase64(exact), tree.path("caf\xE9.txt"));
+            EXPECT_NE(path.find("\xEF\xBF\xBD"), std::string::npos); // shown text, valid UTF-8
+            EXPECT_NE(line.find("\"bytes\":3,"), std::string::npos);
+        }
+        EXPECT_EQ(JsonField(line, "modified").size(), 25u) << line; // 2014-02-18T05:06:40+00:00
+    }
+    EXPECT_TRUE(sawOdd);
+    const Result types = RunScan(scratch, "--json " + tree.root());
+    EXPECT_NE(types.out.find("\"count\":3,\"bytes\":1048580}"), std::string::npos) << types.out;
+}
+
+TEST_F(CliRun, SortReverseAndTopOrderEitherTableAsTheWindowDoes) {
+    Result r = RunScan(scratch, "--list --sort size --reverse --top 2 " + tree.root());
+    std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_NE(lines[1].find("/a.TXT,"), std::string::npos);
+    EXPECT_NE(lines[2].find("/b.txt,"), std::string::npos);
+
+    r = RunScan(scratch, "--list --sort name " + tree.root()); // the collation: a, b, c
+    lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[1].find("/a.TXT"), std::string::npos);
+    EXPECT_NE(lines[3].find("/c,d e.doc"), std::string::npos);
+
+    r = RunScan(scratch, "--sort count --reverse --json " + tree.root());
+    lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("\"count\":2"), std::string::npos) << r.out;
+    r = RunScan(scratch, "--sort count --type-mask .doc " + tree.root());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--sort count applies to the type table only"), std::string::npos);
+}
