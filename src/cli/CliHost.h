@@ -5,6 +5,7 @@
 #include "ScanHost.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace vintrel {
@@ -14,6 +15,12 @@ class CliHost final : public ProgressKeepingHost {
     CliHost(const SearchOptions& options, bool typeStatistics, bool showProgress);
 
     const SearchOptions& options() override { return options_; }
+    void fileCountChanged(int64_t visitedCount, size_t listedCount) override {
+        ProgressKeepingHost::fileCountChanged(visitedCount, listedCount);
+        if (onListed) onListed(listedCount);
+    }
+    // Told the number of rows listed so far, right after each one.
+    std::function<void(size_t listed)> onListed;
     void processEvents() override;
     // Removes the progress line.
     void finish();

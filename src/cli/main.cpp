@@ -10,6 +10,7 @@
 #include "RawRows.h"
 #include "RowTexts.h"
 #include "SystemLocale.h"
+#include "TopRows.h"
 #include "TypeDescription.h"
 #include "Utf8.h"
 #include "Version.h"
@@ -89,22 +90,22 @@ std::string_view SortName(const TFileRec& row) {
     return row.FileName;
 }
 
+// What a row sorts by under --sort: the collation key of the shown name, or the value.
+template <typename Row>
+TopRows::Key SortKeyOf(const Row& row, const std::string& key, const Collation& collation) {
+    if (key == "name") return {collation.sortKey(DisplayText(SortName(row))), 0};
+    return {std::string(), SortNumber(row, key)};
+}
+
 // --sort, --reverse and --top: the orders of the window's column sorts (names by the user's
 // collation of the shown text, the rest by value), ties kept in walk order.
 template <typename Row>
 void OrderRows(std::vector<const Row*>& rows, const CliArguments& args,
                const Collation& collation) {
     if (!args.sortBy.empty()) {
-        const bool byName = args.sortBy == "name";
-        if (!byName && !rows.empty()) SortNumber(*rows.front(), args.sortBy); // a fitting key
-        std::vector<std::pair<std::string, double>> keys(rows.size());
-        for (size_t i = 0; i < rows.size(); ++i) {
-            if (byName) {
-                keys[i].first = collation.sortKey(DisplayText(SortName(*rows[i])));
-            } else {
-                keys[i].second = SortNumber(*rows[i], args.sortBy);
-            }
-        }
+        std::vector<TopRows::Key> keys(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            keys[i] = SortKeyOf(*rows[i], args.sortBy, collation);
         std::vector<size_t> order(rows.size());
         for (size_t i = 0; i < order.size(); ++i) order[i] = i;
         std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
@@ -129,6 +130,17 @@ int Run(const CliArguments& args) {
     CliHost host(args.options, typeStatistics, isatty(STDERR_FILENO));
     FolderScanner scanner(host, state, lists);
 
+    // A sorted --top listing keeps its N rows as the walk goes, a batch at a time.
+    std::optional<TopRows> top;
+    if (!typeStatistics && args.top && !args.sortBy.empty()) {
+        top.emplace(*args.top, args.reverse,
+                    [&](const TFileRec& row) { return SortKeyOf(row, args.sortBy, collation); });
+        host.onListed = [&](size_t listed) {
+            if (listed < 8192) return;
+            top->take(lists.FileList);
+            lists.FileList.clear();
+        };
+    }
     gState = &state;
     std::signal(SIGINT, OnInterrupt);
     // Listed paths are absolute, whatever the folder was given as.
@@ -166,14 +178,24 @@ int Run(const CliArguments& args) {
         }
     } else {
         const DateTextFormat dates(locale);
-        listedCount = lists.FileList.size();
         std::vector<const TFileRec*> rows;
-        rows.reserve(listedCount);
-        for (const TFileRec& record : lists.FileList) {
-            rows.push_back(&record);
-            totalSize = SaturatingAdd(totalSize, record.Size);
+        std::vector<TFileRec> kept;
+        if (top) {
+            top->take(lists.FileList);
+            lists.FileList.clear();
+            kept = top->rows();
+            for (const TFileRec& record : kept) rows.push_back(&record);
+            listedCount = top->rowsTaken();
+            totalSize = top->totalSize();
+        } else {
+            listedCount = lists.FileList.size();
+            rows.reserve(listedCount);
+            for (const TFileRec& record : lists.FileList) {
+                rows.push_back(&record);
+                totalSize = SaturatingAdd(totalSize, record.Size);
+            }
+            OrderRows(rows, args, collation);
         }
-        OrderRows(rows, args, collation);
         if (!args.json) sink.add(CsvOf(kFileColumns));
         for (const TFileRec* record : rows) {
             if (args.json) {

@@ -318,3 +318,22 @@ TEST_F(CliRun, SortReverseAndTopOrderEitherTableAsTheWindowDoes) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("--sort count applies to the type table only"), std::string::npos);
 }
+
+// A sorted --top keeps its rows while the walk goes on (in batches of a few thousand): its
+// rows are those of the whole sorted listing, ties in walk order.
+TEST_F(CliRun, TopRowsKeptDuringTheWalkAreThoseOfTheWholeSort) {
+    for (int i = 0; i < 9000; ++i)
+        tree.file("many/f" + std::to_string(i) + ".dat",
+                  std::string(static_cast<size_t>(i % 7), 'x'));
+    for (const char* sort : {"size", "name --reverse", "modified", "size --reverse"}) {
+        const Result whole =
+            RunScan(scratch, std::string("--bytes --list --sort ") + sort + " " + tree.root());
+        const Result top =
+            RunScan(scratch, std::string("--bytes --list --top 25 --summary --sort ") + sort + " " +
+                                 tree.root());
+        std::vector<std::string> expected = Lines(whole.out);
+        expected.resize(26);
+        EXPECT_EQ(Lines(top.out), expected) << sort;
+        EXPECT_NE(top.err.find("Total files: 9003\n"), std::string::npos) << top.err;
+    }
+}
