@@ -2,6 +2,8 @@
 
 #include "FileAttributes.h"
 
+#include <algorithm>
+
 #include <charconv>
 
 namespace vintrel {
@@ -152,6 +154,20 @@ void DateTextFormat::appendTo(std::string& out, LocalDateTime value) const {
             break;
         }
     }
+}
+
+std::array<std::string, 4> DateTextFormat::dateLiterals() const {
+    std::array<std::string, 4> literals;
+    size_t part = 0;
+    for (const Token& token : tokens_) {
+        if (token.kind == Kind::Hour) break;
+        if (token.kind == Kind::Literal) {
+            literals[part] += token.text;
+        } else {
+            part = std::min<size_t>(part + 1, 3);
+        }
+    }
+    return literals;
 }
 
 std::string DateTextFormat::format(LocalDateTime value) const {

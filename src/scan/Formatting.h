@@ -4,6 +4,7 @@
 #include "DateTime.h"
 #include "LocaleSettings.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ class DateTextFormat {
     explicit DateTextFormat(const LocaleSettings& locale);
     void appendTo(std::string& out, LocalDateTime value) const;
     std::string format(LocalDateTime value) const;
+    // The literal texts the date part is written with: before the first field, between the
+    // fields and after the last (the blank before the time included).
+    std::array<std::string, 4> dateLiterals() const;
 
   private:
     enum class Kind { Literal, Day, Month, Year, Hour, Minute };

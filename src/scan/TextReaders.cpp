@@ -1,8 +1,10 @@
 #include "TextReaders.h"
 
 #include "Errors.h"
+#include "Formatting.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -99,12 +101,9 @@ bool ReadSeparatorAt(std::string_view text, size_t& pos, std::string_view separa
     return true;
 }
 
-// The pattern's literal texts as the date writer puts them down: before the first field,
-// between the fields and after the last, without blanks and marks at their ends. "/" is the
-// date separator; quoted text stands as it is.
-struct DateLiterals {
-    std::string parts[4];
-};
+// The pattern's literal texts as the date writer puts them down (before the first field,
+// between the fields and after the last), without blanks and marks at their ends.
+using DateLiterals = std::array<std::string, 4>;
 
 std::string_view WithoutBlanksAndMarks(std::string_view text) {
     for (;;) {
@@ -124,34 +123,8 @@ std::string_view WithoutBlanksAndMarks(std::string_view text) {
 }
 
 DateLiterals LiteralsOf(const LocaleSettings& locale) {
-    DateLiterals literals;
-    const std::string& pattern = locale.shortDatePattern;
-    int part = 0;
-    for (size_t i = 0; i < pattern.size();) {
-        const char c = pattern[i];
-        if (c == 'd' || c == 'M' || c == 'y') {
-            while (i < pattern.size() && pattern[i] == c) ++i;
-            part = std::min(part + 1, 3);
-        } else if (c == '\'') {
-            size_t j = i + 1;
-            for (; j < pattern.size(); ++j) {
-                if (pattern[j] != '\'') {
-                    literals.parts[part] += pattern[j];
-                } else if (j + 1 < pattern.size() && pattern[j + 1] == '\'') {
-                    literals.parts[part] += '\'';
-                    ++j;
-                } else {
-                    break;
-                }
-            }
-            if (j == i + 1 && j < pattern.size()) literals.parts[part] += '\''; // "''"
-            i = j + 1;
-        } else {
-            literals.parts[part] += c == '/' ? locale.dateSeparator : std::string(1, c);
-            ++i;
-        }
-    }
-    for (std::string& literal : literals.parts) literal = WithoutBlanksAndMarks(literal);
+    DateLiterals literals = DateTextFormat(locale).dateLiterals();
+    for (std::string& literal : literals) literal = WithoutBlanksAndMarks(literal);
     return literals;
 }
 
@@ -237,12 +210,12 @@ LocalDateTime ReadDateText(std::string_view text, const LocaleSettings& locale, 
     // literal text before and after them ("d.MM.yyyy 'г'.") as the pattern has it.
     const DateLiterals& literals = CachedLiteralsOf(locale);
     size_t pos = 0;
-    SkipLiteralAt(text, pos, literals.parts[0]);
+    SkipLiteralAt(text, pos, literals[0]);
     int64_t parts[3];
     int yearDigits = 0;
     for (int i = 0; i < 3; ++i) {
         if (i > 0 && !ReadSeparatorAt(text, pos, locale.dateSeparator) &&
-            !SkipLiteralAt(text, pos, literals.parts[i]) && !literals.parts[i].empty()) {
+            !SkipLiteralAt(text, pos, literals[i]) && !literals[i].empty()) {
             return fail();
         }
         if (i > 0 && pos < text.size() && text[pos] >= '0' && text[pos] <= '9' &&
@@ -258,7 +231,7 @@ LocalDateTime ReadDateText(std::string_view text, const LocaleSettings& locale, 
     }
     ReadSeparatorAt(text, pos, locale.dateSeparator); // some patterns end in their separator
     while (const size_t mark = MarkAt(text, pos)) pos += mark; // or in a mark
-    SkipLiteralAt(text, pos, literals.parts[3]);               // or in words
+    SkipLiteralAt(text, pos, literals[3]);                     // or in words
 
     int64_t year = parts[yearAt];
     if (yearDigits <= 2) {
