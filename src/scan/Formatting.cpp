@@ -3,7 +3,6 @@
 #include "FileAttributes.h"
 
 #include <algorithm>
-
 #include <charconv>
 
 namespace vintrel {
