@@ -12,7 +12,7 @@ ShareBarDelegate::ShareBarDelegate(const ListViewModel& model, int column,
     : QStyledItemDelegate(parent), model_(model), column_(column), valueOf_(std::move(valueOf)) {}
 
 double ShareBarDelegate::shareOf(int row) const {
-    if (totalVersion_ != model_.version() || totalVersion_ == UINT64_MAX) {
+    if (totalVersion_ != model_.version()) {
         total_ = 0;
         for (int i = 0; i < model_.rowCount(); ++i) total_ += valueOf_(model_.cell(i, column_));
         totalVersion_ = model_.version();

@@ -3,6 +3,7 @@
 // column's total, in the palette's highlight colour made light enough for the text to stay
 // readable. Only the drawing changes: texts, sorting and exports stay as they are.
 
+#include <cstdint>
 #include <functional>
 #include <QStyledItemDelegate>
 #include <string_view>
@@ -30,7 +31,7 @@ class ShareBarDelegate : public QStyledItemDelegate {
     std::function<double(std::string_view)> valueOf_;
     // The total, worked out again when the rows change.
     mutable double total_ = 0;
-    mutable uint64_t totalVersion_ = UINT64_MAX;
+    mutable uint64_t totalVersion_ = UINT64_MAX; // none yet: versions start at 0
 };
 
 } // namespace vintrel
