@@ -388,10 +388,10 @@ constexpr MenuItem kTypeMenu[] = {
 
 } // namespace
 
-QMenu* TForm1::buildMenu(const char* name, const MenuItem* items, size_t count, QWidget* table) {
+QMenu* TForm1::buildMenu(const char* name, std::span<const MenuItem> items, QWidget* table) {
     auto* menu = new QMenu(this);
     menu->setObjectName(QLatin1String(name));
-    for (const MenuItem& entry : std::span(items, count)) {
+    for (const MenuItem& entry : items) {
         if (!entry.item) {
             menu->addSeparator()->setObjectName(QLatin1String(entry.name));
             continue;
@@ -412,8 +412,8 @@ QMenu* TForm1::buildMenu(const char* name, const MenuItem* items, size_t count, 
 }
 
 void TForm1::buildMenus() {
-    PopupMenu1 = buildMenu("PopupMenu1", kFileMenu, std::size(kFileMenu), ListView2);
-    PopupMenu2 = buildMenu("PopupMenu2", kTypeMenu, std::size(kTypeMenu), ListView1);
+    PopupMenu1 = buildMenu("PopupMenu1", kFileMenu, ListView2);
+    PopupMenu2 = buildMenu("PopupMenu2", kTypeMenu, ListView1);
 
     for (TSortListView* table : {ListView1, ListView2})
         table->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <QMainWindow>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -96,7 +97,7 @@ class TForm1 : public QMainWindow, public Form1Controls {
     void buildMenus();
     void setTabOrderAndNames();
     void connectControls();
-    QMenu* buildMenu(const char* name, const MenuItem* items, size_t count, QWidget* table);
+    QMenu* buildMenu(const char* name, std::span<const MenuItem> items, QWidget* table);
 
     // try1_start.cpp
     void FormCreate(const std::vector<std::string>& arguments);
