@@ -3,11 +3,13 @@
 #include "FileAttributes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <linux/openat2.h>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -85,6 +87,22 @@ bool IsPseudoMagic(unsigned long magic) {
 }
 
 // devtmpfs reports the magic number of tmpfs; only the mount table tells them apart.
+// openat that refuses to cross a mount point (EXDEV); ENOSYS where the kernel has no
+// openat2 (before 5.6), remembered so that it is asked once.
+int OpenWithinMount(int parent, const char* name, int flags) {
+    static std::atomic<bool> missing{false};
+    if (missing.load(std::memory_order_relaxed)) {
+        errno = ENOSYS;
+        return -1;
+    }
+    open_how how{};
+    how.flags = static_cast<uint64_t>(flags);
+    how.resolve = RESOLVE_NO_XDEV;
+    const long fd = syscall(SYS_openat2, parent, name, &how, sizeof how);
+    if (fd < 0 && errno == ENOSYS) missing.store(true, std::memory_order_relaxed);
+    return static_cast<int>(fd);
+}
+
 bool IsDevtmpfs(dev_t device) {
     std::ifstream mounts("/proc/self/mountinfo");
     std::string line;
@@ -130,7 +148,7 @@ OpenFolder::~OpenFolder() {
 }
 
 OpenFolder::OpenFolder(OpenFolder&& other) noexcept
-    : fd_(other.fd_), device_(other.device_), inode_(other.inode_) {
+    : fd_(other.fd_), device_(other.device_), inode_(other.inode_), identified_(other.identified_) {
     other.fd_ = -1;
 }
 
@@ -140,9 +158,25 @@ OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
         fd_ = other.fd_;
         device_ = other.device_;
         inode_ = other.inode_;
+        identified_ = other.identified_;
         other.fd_ = -1;
     }
     return *this;
+}
+
+void OpenFolder::setIdentity(const struct stat& st) {
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+    identified_ = true;
+}
+
+int OpenFolder::identify() {
+    if (identified_) return 0;
+    if (fd_ < 0) return EBADF;
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return errno;
+    setIdentity(st);
+    return 0;
 }
 
 void OpenFolder::close() {
@@ -150,8 +184,8 @@ void OpenFolder::close() {
     fd_ = -1;
 }
 
-FolderReader::FolderReader(PseudoFileSystems* pseudo)
-    : buffer_(kReadBufferSize), pseudo_(pseudo ? pseudo : &ownPseudo_) {}
+FolderReader::FolderReader(PseudoFileSystems* pseudo, bool identifyAll)
+    : buffer_(kReadBufferSize), pseudo_(pseudo ? pseudo : &ownPseudo_), identifyAll_(identifyAll) {}
 
 int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
     out.close();
@@ -164,8 +198,7 @@ int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
         return error;
     }
     out.fd_ = fd;
-    out.device_ = st.st_dev;
-    out.inode_ = st.st_ino;
+    out.setIdentity(st);
     return 0;
 }
 
@@ -189,20 +222,34 @@ int FolderReader::reopen(int from, const std::string& path, const OpenFolder& kn
         start = end + 1;
     }
     struct stat st {};
-    if (fstat(fd, &st) != 0 || st.st_dev != known.device_ || st.st_ino != known.inode_) {
+    if (!known.identified_ || fstat(fd, &st) != 0 || st.st_dev != known.device_ ||
+        st.st_ino != known.inode_) {
         ::close(fd);
         return ESTALE;
     }
     out.close();
     out.fd_ = fd;
-    out.device_ = st.st_dev;
-    out.inode_ = st.st_ino;
+    out.setIdentity(st);
     return 0;
 }
 
 int FolderReader::openChild(const OpenFolder& parent, const char* name, OpenFolder& out) {
     out.close();
-    const int fd = ::openat(parent.fd(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    if (!identifyAll_) {
+        // Within the parent's mount the child lies on the parent's file system, which is
+        // known not to be a pseudo one; a mount point refuses with EXDEV and is looked at
+        // below. Saves asking every folder its device.
+        const int fd = OpenWithinMount(parent.fd(), name, kFlags);
+        if (fd >= 0) {
+            out.fd_ = fd;
+            out.device_ = parent.device_;
+            return 0;
+        }
+        // EPERM: a sandbox that refuses openat2 itself
+        if (errno != EXDEV && errno != ENOSYS && errno != EPERM) return errno;
+    }
+    const int fd = ::openat(parent.fd(), name, kFlags);
     if (fd < 0) return errno;
     struct stat st {};
     if (fstat(fd, &st) != 0) {
@@ -215,8 +262,7 @@ int FolderReader::openChild(const OpenFolder& parent, const char* name, OpenFold
         return kPseudoFileSystem;
     }
     out.fd_ = fd;
-    out.device_ = st.st_dev;
-    out.inode_ = st.st_ino;
+    out.setIdentity(st);
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unordered_map>
 #include <vector>
@@ -61,16 +62,25 @@ class OpenFolder {
 
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
-    // Which folder it is; kept after a close, so that it can be reopened and recognised.
+    // The device of the file system it lies on. A subfolder opened within its parent's mount
+    // is given the parent's device without asking; identify() asks (a btrfs subvolume has a
+    // device of its own).
     dev_t device() const { return device_; }
+    // Which folder it is, once identified; kept after a close, so that it can be reopened
+    // and recognised.
     ino_t inode() const { return inode_; }
+    bool identified() const { return identified_; }
+    // 0, or the errno of asking an open folder its device and inode.
+    int identify();
     void close();
 
   private:
     friend class FolderReader;
+    void setIdentity(const struct stat& st);
     int fd_ = -1;
     dev_t device_ = 0;
     ino_t inode_ = 0;
+    bool identified_ = false;
 };
 
 // Which devices hold pseudo file systems; shared by the readers of one walk.
@@ -91,9 +101,11 @@ class FolderReader {
     // A folder on another file system than the root's, when the walk stays on one.
     static constexpr int kOtherFileSystem = -2;
 
-    explicit FolderReader(PseudoFileSystems* pseudo = nullptr);
+    // With `identifyAll`, every folder opened is identified at once (a walk that must stay
+    // on one file system compares each one's device).
+    explicit FolderReader(PseudoFileSystems* pseudo = nullptr, bool identifyAll = false);
 
-    // 0 on success, else an errno value.
+    // 0 on success, else an errno value. The root is identified.
     int openRoot(const std::string& path, OpenFolder& out);
     // 0, an errno value, or kPseudoFileSystem (nothing opened).
     int openChild(const OpenFolder& parent, const char* name, OpenFolder& out);
@@ -108,6 +120,7 @@ class FolderReader {
     std::vector<char> buffer_;
     PseudoFileSystems ownPseudo_;
     PseudoFileSystems* pseudo_;
+    bool identifyAll_;
 };
 
 // One path's details, read fresh (links not followed) as the walk reads them: the birth

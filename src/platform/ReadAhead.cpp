@@ -5,12 +5,23 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/resource.h>
 
 namespace vintrel {
 
 namespace {
 // Folders read ahead and not yet walked; bounds memory, open descriptors and the look-up.
 constexpr size_t kMaxUnclaimed = 64;
+
+// Subfolders opened ahead of their reading at the most: half of the descriptors left
+// beside those the walk and the read-ahead may hold, and no more than a thousand.
+size_t PreOpenBudget() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+    const rlim_t reserved = ReadAhead::kMaxOpenWalked + kMaxUnclaimed + 64;
+    if (limit.rlim_cur <= reserved) return 0;
+    return static_cast<size_t>(std::min<rlim_t>(1024, (limit.rlim_cur - reserved) / 2));
+}
 } // namespace
 
 struct ReadAhead::Slot {
@@ -21,10 +32,16 @@ struct ReadAhead::Slot {
     std::shared_ptr<FolderNode> node;
     int error = 0;
     std::list<std::shared_ptr<Slot>>::iterator place; // in toWalk_ while Pending or Busy
+    // Opened right after its parent was read (see openChildrenNow): the descriptor, or why
+    // it could not be opened.
+    bool preOpened = false;
+    OpenFolder opened;
+    int openError = 0;
 };
 
 ReadAhead::ReadAhead(bool recurse, FolderFilter leaveOut, bool oneFileSystem)
-    : recurse_(recurse), leaveOut_(std::move(leaveOut)), oneFileSystem_(oneFileSystem) {
+    : recurse_(recurse), leaveOut_(std::move(leaveOut)), oneFileSystem_(oneFileSystem),
+      maxPreOpened_(PreOpenBudget()) {
     if (!recurse_) return;
     for (int i = 0; i < kHelpers; ++i) helpers_.emplace_back([this, i] { helperLoop(i > 0); });
 }
@@ -46,6 +63,7 @@ int ReadAhead::openRoot(const std::string& path, std::shared_ptr<FolderNode>& ou
     rootDevice_ = node->folder.device();
     node->readError = reader_.read(node->folder, node->batch);
     announceChildren(*node);
+    openChildrenNow(reader_, *node);
     {
         const std::lock_guard lock(mutex_);
         replaceSlot(nullptr, node);
@@ -91,14 +109,22 @@ std::string ReadAhead::relativePathOf(const FolderNode& node) const {
     return path;
 }
 
-// The parent is open and stays open while this runs (the walk's own, or borrowed).
+// Unless the slot's folder is open already, the parent is open and stays open while this
+// runs (the walk's own, or borrowed).
 std::shared_ptr<FolderNode> ReadAhead::load(FolderReader& reader,
                                             const std::shared_ptr<FolderNode>& parent,
-                                            size_t entryIndex, int& error) {
+                                            size_t entryIndex, Slot* slot, int& error) {
     auto node = std::make_shared<FolderNode>();
     node->parent = parent;
     node->indexInParent = entryIndex;
-    error = reader.openChild(parent->folder, parent->batch[entryIndex].name.data(), node->folder);
+    if (slot != nullptr && slot->preOpened) {
+        preOpened_.fetch_sub(1, std::memory_order_relaxed);
+        node->folder = std::move(slot->opened);
+        error = slot->openError;
+    } else {
+        error =
+            reader.openChild(parent->folder, parent->batch[entryIndex].name.data(), node->folder);
+    }
     if (error != 0) return nullptr;
     if (oneFileSystem_ && node->folder.device() != rootDevice_) {
         error = FolderReader::kOtherFileSystem;
@@ -106,8 +132,34 @@ std::shared_ptr<FolderNode> ReadAhead::load(FolderReader& reader,
     }
     node->readError = reader.read(node->folder, node->batch);
     announceChildren(*node);
+    openChildrenNow(reader, *node);
     if (node->children.empty()) node->folder.close(); // nothing more to open through it
     return node;
+}
+
+// With a warm cache a folder's subfolders are opened as soon as it has been read, while
+// their names are fresh in the kernel's caches, and the folder is closed at once instead of
+// staying open until the walk reaches its last subfolder. On a cold cache each one is left
+// to the thread that reads it, so that their inodes come from the storage in parallel.
+// Before the walk's thread or a helper may see the node.
+void ReadAhead::openChildrenNow(FolderReader& reader, FolderNode& node) {
+    const size_t count = node.children.size();
+    if (count == 0 || storageWaits_.load(std::memory_order_relaxed)) return;
+    if (preOpened_.fetch_add(count, std::memory_order_relaxed) + count > maxPreOpened_) {
+        preOpened_.fetch_sub(count, std::memory_order_relaxed);
+        return;
+    }
+    size_t opened = 0;
+    for (const auto& slot : node.children) {
+        const int error =
+            reader.openChild(node.folder, node.batch[slot->entryIndex].name.data(), slot->opened);
+        if (error == EMFILE || error == ENFILE) break; // the rest are opened in their turn
+        slot->openError = error;
+        slot->preOpened = true;
+        ++opened;
+    }
+    preOpened_.fetch_sub(count - opened, std::memory_order_relaxed);
+    if (opened == count) node.folder.close();
 }
 
 void ReadAhead::replaceSlot(const std::shared_ptr<Slot>& slot,
@@ -125,7 +177,8 @@ ReadAhead::nextPending(std::list<std::shared_ptr<Slot>>::iterator from) {
     for (auto it = std::next(from); it != toWalk_.end(); ++it) {
         if ((*it)->state != Slot::State::Pending) continue;
         const std::shared_ptr<FolderNode> parent = (*it)->parent.lock();
-        if (parent && parent->folder.isOpen()) return *it; // a closed one is the walk's to do
+        // One under a closed parent is the walk's to do: it reopens the parent.
+        if (parent && ((*it)->preOpened || parent->folder.isOpen())) return *it;
     }
     return nullptr;
 }
@@ -142,7 +195,7 @@ void ReadAhead::readAhead(FolderReader& reader, const std::shared_ptr<Slot>& slo
     lock.unlock();
     int error = 0;
     const auto start = std::chrono::steady_clock::now();
-    auto node = load(reader, parent, slot->entryIndex, error);
+    auto node = load(reader, parent, slot->entryIndex, slot.get(), error);
     const auto took = std::chrono::steady_clock::now() - start;
     lock.lock();
     noteReadTime(took, node ? node->batch.size() : 0);
@@ -160,7 +213,7 @@ int ReadAhead::child(FolderNode& parent, size_t entryIndex, std::shared_ptr<Fold
     if (parent.nextChild >= parent.children.size() ||
         parent.children[parent.nextChild]->entryIndex != entryIndex) {
         int error = 0; // not announced (recurse off): read it directly
-        out = load(reader_, self, entryIndex, error);
+        out = load(reader_, self, entryIndex, nullptr, error);
         return error;
     }
     const std::shared_ptr<Slot> slot = parent.children[parent.nextChild++];
@@ -169,8 +222,8 @@ int ReadAhead::child(FolderNode& parent, size_t entryIndex, std::shared_ptr<Fold
     if (slot->state == Slot::State::Pending) {
         slot->state = Slot::State::Busy;
         lock.unlock();
-        error = parent.folder.isOpen() ? 0 : reopen(parent);
-        if (error == 0) out = load(reader_, self, entryIndex, error);
+        error = slot->preOpened || parent.folder.isOpen() ? 0 : reopen(parent);
+        if (error == 0) out = load(reader_, self, entryIndex, slot.get(), error);
         lock.lock();
         replaceSlot(slot, out);
         slot->state = Slot::State::Done;
@@ -222,6 +275,7 @@ void ReadAhead::closeOldest() {
             ++it;
             continue;
         }
+        node->folder.identify(); // to know it again when it is reopened
         node->folder.close();
         it = handedOut_.erase(it);
     }
@@ -279,7 +333,7 @@ void ReadAhead::noteReadTime(std::chrono::steady_clock::duration took, size_t en
 }
 
 void ReadAhead::helperLoop(bool onlyWhileStorageWaits) {
-    FolderReader reader(&pseudo_);
+    FolderReader reader(&pseudo_, oneFileSystem_);
     std::unique_lock lock(mutex_);
     // With a warm cache one helper keeps up; more would only take turns with the walk on the
     // cores, so the others wait until reads wait for the storage.

@@ -12,6 +12,7 @@
 
 #include "FolderReader.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -59,9 +60,12 @@ class ReadAhead {
   private:
     friend struct FolderNode;
     struct Slot;
+    // The folder of the parent's entry `entryIndex`; `slot` is its slot, or null when it has
+    // none.
     std::shared_ptr<FolderNode> load(FolderReader& reader,
                                      const std::shared_ptr<FolderNode>& parent, size_t entryIndex,
-                                     int& error);
+                                     Slot* slot, int& error);
+    void openChildrenNow(FolderReader& reader, FolderNode& node);
     // Puts the node's subfolders where the node's slot stood in the walk order; under the lock.
     void replaceSlot(const std::shared_ptr<Slot>& slot, const std::shared_ptr<FolderNode>& node);
     // The first pending folder after `from` in walk order whose parent is open, or null;
@@ -88,7 +92,7 @@ class ReadAhead {
     dev_t rootDevice_ = 0;
     std::string rootPath_;
     PseudoFileSystems pseudo_;
-    FolderReader reader_{&pseudo_};
+    FolderReader reader_{&pseudo_, oneFileSystem_};
     std::deque<std::weak_ptr<FolderNode>> handedOut_; // to the walk, oldest first
 
     std::mutex mutex_;
@@ -97,10 +101,12 @@ class ReadAhead {
     std::list<std::shared_ptr<Slot>> toWalk_; // folders not yet reached, in walk order
     size_t unclaimed_ = 0;                    // read by the helper, not yet taken
     bool stopping_ = false;
-    std::condition_variable storageSlow_; // wakes the helpers beyond the first
-    bool storageWaits_ = false;           // reads ahead wait for the storage
-    double readMicrosPerEntry_ = 0;       // their recent average
+    std::condition_variable storageSlow_;   // wakes the helpers beyond the first
+    std::atomic<bool> storageWaits_{false}; // reads ahead wait for the storage
+    double readMicrosPerEntry_ = 0;         // their recent average
     std::vector<std::thread> helpers_;
+    const size_t maxPreOpened_;
+    std::atomic<size_t> preOpened_{0}; // subfolders open and not yet read
 };
 
 // One folder read: its descriptor (open while it may be needed), its entries, and its

@@ -2,9 +2,11 @@
 #include "FileAttributes.h"
 #include "TempTree.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vintrel;
 using vintrel::test::TempTree;
@@ -76,4 +78,51 @@ TEST(FolderReader, DoesNotEnterPseudoFileSystems) {
     if (stat("/proc/self", &st) != 0) GTEST_SKIP() << "no /proc here";
     EXPECT_EQ(reader.openChild(root, "proc", child), FolderReader::kPseudoFileSystem);
     EXPECT_FALSE(child.isOpen());
+}
+
+TEST(FolderReader, AFolderWithinItsParentsMountIsIdentifiedOnlyWhenAsked) {
+    TempTree tree;
+    tree.folder("sub");
+    FolderReader reader;
+    OpenFolder root, child;
+    ASSERT_EQ(reader.openRoot(tree.root(), root), 0);
+    EXPECT_TRUE(root.identified());
+    ASSERT_EQ(reader.openChild(root, "sub", child), 0);
+    EXPECT_EQ(child.device(), root.device());
+    struct stat st {};
+    ASSERT_EQ(stat(tree.path("sub").c_str(), &st), 0);
+    ASSERT_EQ(child.identify(), 0);
+    EXPECT_EQ(child.inode(), st.st_ino);
+    EXPECT_EQ(child.device(), st.st_dev);
+
+    // A closed folder that was never identified is not taken for the one found again.
+    OpenFolder unknown, again;
+    ASSERT_EQ(reader.openChild(root, "sub", unknown), 0);
+    unknown.close();
+    EXPECT_EQ(reader.reopen(root.fd(), "sub", unknown, again), ESTALE);
+    EXPECT_EQ(reader.reopen(root.fd(), "sub", child, again), 0);
+
+    FolderReader identifying(nullptr, true);
+    OpenFolder known;
+    ASSERT_EQ(identifying.openChild(root, "sub", known), 0);
+    EXPECT_TRUE(known.identified());
+}
+
+TEST(FolderReader, AMountPointIsOpenedWithItsOwnDevice) {
+    TempTree tree;
+    tree.folder("mnt");
+    const std::string mount = "mount -t tmpfs vintrel-test '" + tree.path("mnt") + "' 2>/dev/null";
+    if (geteuid() != 0 || std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount here";
+    FolderReader reader;
+    OpenFolder root, child;
+    ASSERT_EQ(reader.openRoot(tree.root(), root), 0);
+    const int error = reader.openChild(root, "mnt", child);
+    struct stat st {};
+    stat(tree.path("mnt").c_str(), &st);
+    child.close();
+    std::system(("umount '" + tree.path("mnt") + "'").c_str());
+    ASSERT_EQ(error, 0);
+    EXPECT_TRUE(child.identified());
+    EXPECT_EQ(child.device(), st.st_dev);
+    EXPECT_NE(child.device(), root.device());
 }

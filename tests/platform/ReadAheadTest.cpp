@@ -156,6 +156,35 @@ TEST(ReadAhead, FewDescriptorsServeADeepTreeThatBranchesAtEveryLevel) {
               0);
 }
 
+TEST(ReadAhead, SubfoldersOpenedAheadOrInTheirTurnGiveTheSameWalk) {
+    // Folders of 0 to 29 subfolders: with few descriptors only some folders' subfolders are opened
+    // as soon as their parent is read, the others when the walk comes to them.
+    TempTree tree;
+    for (int i = 0; i < 40; ++i) {
+        for (int j = 0; j < i % 30; ++j)
+            tree.file("w" + std::to_string(i) + "/v" + std::to_string(j) + "/f");
+    }
+    FolderReader plainReader;
+    OpenFolder root;
+    RaiseOpenFileLimit();
+    ASSERT_EQ(plainReader.openRoot(tree.root(), root), 0);
+    const auto expected = WalkPlain(plainReader, root, "");
+    root.close();
+
+    for (const rlim_t descriptors : {200, 260, 4096}) {
+        EXPECT_EQ(vintrel::test::RunInChild([&] {
+                      rlimit limit{descriptors, descriptors};
+                      setrlimit(RLIMIT_NOFILE, &limit);
+                      ReadAhead reader(true);
+                      std::shared_ptr<FolderNode> node;
+                      if (reader.openRoot(tree.root(), node) != 0) return 2;
+                      return WalkAhead(reader, *node, "") == expected ? 0 : 1;
+                  }),
+                  0)
+            << descriptors << " descriptors";
+    }
+}
+
 TEST(ReadAhead, WithoutRecursionOnlyTheRootIsRead) {
     TempTree tree;
     tree.file("a/b.txt");
