@@ -10,17 +10,27 @@
 namespace vintrel {
 
 namespace {
-// Folders read ahead and not yet walked; bounds memory, open descriptors and the look-up.
-constexpr size_t kMaxUnclaimed = 64;
+// Entries read ahead and not yet walked at the most, beside the folders' count: bounds
+// memory where folders are huge.
+constexpr size_t kMaxUnclaimedEntries = size_t{1} << 18;
 
-// Subfolders opened ahead of their reading at the most: half of the descriptors left
-// beside those the walk and the read-ahead may hold, and no more than a thousand.
-size_t PreOpenBudget() {
+// The descriptors left beside the program's own files, the walk's open folders and the
+// reads in progress are shared between folders read ahead (each may stay open until the
+// walk takes it) and subfolders opened ahead of their reading.
+struct DescriptorShares {
+    size_t readAhead;
+    size_t preOpened;
+};
+
+DescriptorShares SharesOfDescriptors() {
     rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
-    const rlim_t reserved = ReadAhead::kMaxOpenWalked + kMaxUnclaimed + 64;
-    if (limit.rlim_cur <= reserved) return 0;
-    return static_cast<size_t>(std::min<rlim_t>(1024, (limit.rlim_cur - reserved) / 2));
+    const rlim_t reserved = 128 + ReadAhead::kMaxOpenWalked + ReadAhead::kHelpers;
+    const rlim_t spare = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur > reserved
+                             ? limit.rlim_cur - reserved
+                             : 0;
+    // 256 folders ahead: with a cold cache, fewer leave the helpers waiting for work, more
+    // gain nothing; a few even when descriptors are scarce.
+    return {std::clamp<size_t>(spare / 2, 8, 256), std::min<size_t>(spare / 2, 1024)};
 }
 } // namespace
 
@@ -41,7 +51,8 @@ struct ReadAhead::Slot {
 
 ReadAhead::ReadAhead(bool recurse, FolderFilter leaveOut, bool oneFileSystem)
     : recurse_(recurse), leaveOut_(std::move(leaveOut)), oneFileSystem_(oneFileSystem),
-      maxPreOpened_(PreOpenBudget()) {
+      maxUnclaimed_(SharesOfDescriptors().readAhead),
+      maxPreOpened_(SharesOfDescriptors().preOpened) {
     if (!recurse_) return;
     for (int i = 0; i < kHelpers; ++i) helpers_.emplace_back([this, i] { helperLoop(i > 0); });
 }
@@ -173,7 +184,9 @@ void ReadAhead::replaceSlot(const std::shared_ptr<Slot>& slot,
 
 std::shared_ptr<ReadAhead::Slot>
 ReadAhead::nextPending(std::list<std::shared_ptr<Slot>>::iterator from) {
-    if (unclaimed_ >= kMaxUnclaimed || from == toWalk_.end()) return nullptr;
+    if (unclaimed_ >= maxUnclaimed_ || unclaimedEntries_ >= kMaxUnclaimedEntries ||
+        from == toWalk_.end())
+        return nullptr;
     for (auto it = std::next(from); it != toWalk_.end(); ++it) {
         if ((*it)->state != Slot::State::Pending) continue;
         const std::shared_ptr<FolderNode> parent = (*it)->parent.lock();
@@ -206,6 +219,7 @@ void ReadAhead::readAhead(FolderReader& reader, const std::shared_ptr<Slot>& slo
     slot->error = error;
     slot->state = Slot::State::Done;
     ++unclaimed_;
+    unclaimedEntries_ += slot->node ? slot->node->batch.size() : 0;
 }
 
 int ReadAhead::child(FolderNode& parent, size_t entryIndex, std::shared_ptr<FolderNode>& out) {
@@ -237,6 +251,7 @@ int ReadAhead::child(FolderNode& parent, size_t entryIndex, std::shared_ptr<Fold
             }
         }
         --unclaimed_;
+        unclaimedEntries_ -= slot->node ? slot->node->batch.size() : 0;
         out = std::move(slot->node);
         error = slot->error;
     }

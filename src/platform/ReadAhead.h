@@ -51,9 +51,10 @@ class ReadAhead {
 
     // Folders the walk holds open at the most; the read-ahead adds a bounded number more.
     static constexpr size_t kMaxOpenWalked = 32;
-    // Threads reading ahead: on a cold cache the storage answers several requests at once;
-    // on a warm one more than the cores only cost switching.
-    static constexpr int kHelpers = 3;
+    // Threads reading ahead: on a cold cache the storage answers several requests at once
+    // (seven came nearest to the best of several plain walks); on a warm one the others
+    // wait, as more than the cores would only cost switching.
+    static constexpr int kHelpers = 7;
     // Reads slower than this per entry wait for the storage: then every helper reads.
     static constexpr std::chrono::microseconds kStorageWait{5};
 
@@ -100,11 +101,13 @@ class ReadAhead {
     std::condition_variable slotDone_;        // wakes the walk
     std::list<std::shared_ptr<Slot>> toWalk_; // folders not yet reached, in walk order
     size_t unclaimed_ = 0;                    // read by the helper, not yet taken
+    size_t unclaimedEntries_ = 0;             // in those
     bool stopping_ = false;
     std::condition_variable storageSlow_;   // wakes the helpers beyond the first
     std::atomic<bool> storageWaits_{false}; // reads ahead wait for the storage
     double readMicrosPerEntry_ = 0;         // their recent average
     std::vector<std::thread> helpers_;
+    const size_t maxUnclaimed_;
     const size_t maxPreOpened_;
     std::atomic<size_t> preOpened_{0}; // subfolders open and not yet read
 };
