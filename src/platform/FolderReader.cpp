@@ -86,7 +86,6 @@ bool IsPseudoMagic(unsigned long magic) {
     }
 }
 
-// devtmpfs reports the magic number of tmpfs; only the mount table tells them apart.
 // openat that refuses to cross a mount point (EXDEV); ENOSYS where the kernel has no
 // openat2 (before 5.6), remembered so that it is asked once.
 int OpenWithinMount(int parent, const char* name, int flags) {
@@ -103,6 +102,7 @@ int OpenWithinMount(int parent, const char* name, int flags) {
     return static_cast<int>(fd);
 }
 
+// devtmpfs reports the magic number of tmpfs; only the mount table tells them apart.
 bool IsDevtmpfs(dev_t device) {
     std::ifstream mounts("/proc/self/mountinfo");
     std::string line;
