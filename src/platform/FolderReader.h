@@ -35,6 +35,8 @@ class FolderBatch {
     size_t size() const { return entries_.size(); }
     FindRecord operator[](size_t i) const;
     void clear();
+    // Bytes held for entries and names, used or not.
+    size_t memoryKept() const { return names_.capacity() + entries_.capacity() * sizeof(Entry); }
 
   private:
     friend class FolderReader;

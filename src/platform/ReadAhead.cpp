@@ -32,7 +32,42 @@ DescriptorShares SharesOfDescriptors() {
     // gain nothing; a few even when descriptors are scarce.
     return {std::clamp<size_t>(spare / 2, 8, 256), std::min<size_t>(spare / 2, 1024)};
 }
+// The memory of batches the walk is done with, kept for the next folders read: a walk
+// reads and drops tens of thousands of them, each on another thread than the one that
+// read it. A few small ones are kept; the rare large folder's memory is given back.
+class SpareBatches {
+  public:
+    FolderBatch take() {
+        const std::lock_guard lock(mutex_);
+        if (spare_.empty()) return {};
+        FolderBatch batch = std::move(spare_.back());
+        spare_.pop_back();
+        return batch;
+    }
+    void give(FolderBatch&& batch) {
+        if (batch.memoryKept() > kLargest) return;
+        const std::lock_guard lock(mutex_);
+        if (spare_.size() < kKept) spare_.push_back(std::move(batch));
+    }
+
+  private:
+    static constexpr size_t kKept = 64;
+    static constexpr size_t kLargest = 32 * 1024; // bytes
+    std::mutex mutex_;
+    std::vector<FolderBatch> spare_;
+};
+
+SpareBatches& Spares() {
+    static SpareBatches spares;
+    return spares;
+}
 } // namespace
+
+FolderNode::FolderNode() : batch(Spares().take()) {}
+
+FolderNode::~FolderNode() {
+    Spares().give(std::move(batch));
+}
 
 struct ReadAhead::Slot {
     enum class State { Pending, Busy, Done };

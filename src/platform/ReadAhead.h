@@ -115,6 +115,11 @@ class ReadAhead {
 // One folder read: its descriptor (open while it may be needed), its entries, and its
 // subfolders to come.
 struct FolderNode : std::enable_shared_from_this<FolderNode> {
+    FolderNode();
+    ~FolderNode();
+    FolderNode(const FolderNode&) = delete;
+    FolderNode& operator=(const FolderNode&) = delete;
+
     OpenFolder folder;
     FolderBatch batch;
     int readError = 0;
