@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <system_error>
 
 namespace vintrel {
 
@@ -89,7 +90,7 @@ ReadAhead::ReadAhead(bool recurse, FolderFilter leaveOut, bool oneFileSystem)
       maxUnclaimed_(SharesOfDescriptors().readAhead),
       maxPreOpened_(SharesOfDescriptors().preOpened) {
     if (!recurse_) return;
-    for (int i = 0; i < kHelpers; ++i) helpers_.emplace_back([this, i] { helperLoop(i > 0); });
+    startHelper(false); // the one that reads ahead on a warm cache too
 }
 
 ReadAhead::~ReadAhead() {
@@ -374,12 +375,31 @@ int ReadAhead::reopen(FolderNode& node) {
 // Reads that take much longer per entry than the page cache answers wait for the storage;
 // an average over the last reads, so that one slow or fast folder does not decide.
 void ReadAhead::noteReadTime(std::chrono::steady_clock::duration took, size_t entries) {
+    // One read can take long on a warm cache too, when its thread is preempted: each counts
+    // for at most four times the mark, so that it takes several slow reads to cross it.
+    const double mark = static_cast<double>(kStorageWait.count());
     const double perEntry =
-        std::chrono::duration<double, std::micro>(took).count() / static_cast<double>(entries + 1);
+        std::min(4 * mark, std::chrono::duration<double, std::micro>(took).count() /
+                               static_cast<double>(entries + 1));
     readMicrosPerEntry_ += (perEntry - readMicrosPerEntry_) / 8;
     const bool wasWaiting = storageWaits_;
-    storageWaits_ = readMicrosPerEntry_ > static_cast<double>(kStorageWait.count());
-    if (storageWaits_ && !wasWaiting) storageSlow_.notify_all();
+    storageWaits_ = readMicrosPerEntry_ > mark || assumeSlowStorage.load(std::memory_order_relaxed);
+    if (storageWaits_ && !wasWaiting) {
+        // The others start the first time reads wait for the storage: on a warm cache they
+        // would never read, and starting one costs about a millisecond.
+        for (size_t i = helpers_.size(); !stopping_ && i < static_cast<size_t>(kHelpers); ++i)
+            startHelper(true);
+        storageSlow_.notify_all();
+    }
+}
+
+// Before the first helper runs, or under the lock. A thread that cannot be started leaves
+// its share of the reading to the others and the walk.
+void ReadAhead::startHelper(bool onlyWhileStorageWaits) {
+    try {
+        helpers_.emplace_back([this, onlyWhileStorageWaits] { helperLoop(onlyWhileStorageWaits); });
+    } catch (const std::system_error&) {
+    }
 }
 
 void ReadAhead::helperLoop(bool onlyWhileStorageWaits) {

@@ -55,8 +55,11 @@ class ReadAhead {
     // (seven came nearest to the best of several plain walks); on a warm one the others
     // wait, as more than the cores would only cost switching.
     static constexpr int kHelpers = 7;
-    // Reads slower than this per entry wait for the storage: then every helper reads.
-    static constexpr std::chrono::microseconds kStorageWait{5};
+    // Reads slower than this per entry wait for the storage: then every helper reads. From
+    // the page cache an entry takes about 3 us here, from a disk 20 to 50.
+    static constexpr std::chrono::microseconds kStorageWait{12};
+    // For tests: every read counts as waiting for the storage, as on a cold cache.
+    static inline std::atomic<bool> assumeSlowStorage{false};
 
   private:
     friend struct FolderNode;
@@ -80,6 +83,7 @@ class ReadAhead {
     std::string relativePathOf(const FolderNode& node) const; // below the root, "" for it
     void helperLoop(bool onlyWhileStorageWaits);
     void noteReadTime(std::chrono::steady_clock::duration took, size_t entries); // under the lock
+    void startHelper(bool onlyWhileStorageWaits);
 
     // Descriptor bookkeeping, on the walk's thread.
     void handOut(const std::shared_ptr<FolderNode>& node);
@@ -106,7 +110,7 @@ class ReadAhead {
     std::condition_variable storageSlow_;   // wakes the helpers beyond the first
     std::atomic<bool> storageWaits_{false}; // reads ahead wait for the storage
     double readMicrosPerEntry_ = 0;         // their recent average
-    std::vector<std::thread> helpers_;
+    std::vector<std::thread> helpers_;      // the first from the start, the others once needed
     const size_t maxUnclaimed_;
     const size_t maxPreOpened_;
     std::atomic<size_t> preOpened_{0}; // subfolders open and not yet read
