@@ -33,6 +33,7 @@ DescriptorShares SharesOfDescriptors() {
     // gain nothing; a few even when descriptors are scarce.
     return {std::clamp<size_t>(spare / 2, 8, 256), std::min<size_t>(spare / 2, 1024)};
 }
+
 // The memory of batches the walk is done with, kept for the next folders read: a walk
 // reads and drops tens of thousands of them, each on another thread than the one that
 // read it. A few small ones are kept; the rare large folder's memory is given back.
