@@ -4,10 +4,10 @@
 Usage: bench/run_bench.py [--tree DIR] [--runs N] [--scan PATH] [--cold]
 
 Builds the tree with bench/make_tree.py when it is missing (500,000 files in 25,000
-folders), builds the floor bench/walk_floor.c as rawwalk, then times each command: warm
-(one warm-up run, then N runs, the median), or with --cold (as root: the page cache dropped
-before every run). Prints the wall time, the ratio to rawwalk, peak RSS, and the goals met
-or missed.
+folders), builds the floor bench/walk_floor.c as rawwalk, then times the commands, taking
+turns in each round: warm (one round not counted, then N rounds, the medians), or with --cold
+(as root: the page cache dropped before every run). Prints the wall time, the ratio to
+rawwalk, peak RSS, and the goals met or missed.
 """
 import argparse
 import os
@@ -43,15 +43,22 @@ def drop_caches():
         control.write("3\n")
 
 
-def measure(argv, runs, cold=False):
-    if not cold:
-        run_once(argv)
-    samples = []
-    for _ in range(runs):
-        if cold:
-            drop_caches()
-        samples.append(run_once(argv))
-    return statistics.median(s[0] for s in samples), max(s[1] for s in samples)
+def measure_all(commands, runs, cold=False):
+    """Median wall seconds and peak RSS of each (name, argv), by name.
+
+    The commands take turns in every round, so that the machine's drift from one minute to the
+    next falls on all of them alike rather than on the ratios. Warm: one round first that is
+    not counted; cold: the page cache dropped before every run."""
+    samples = {name: [] for name, _ in commands}
+    for round_number in range(runs if cold else runs + 1):
+        for name, argv in commands:
+            if cold:
+                drop_caches()
+            sample = run_once(argv)
+            if cold or round_number > 0:
+                samples[name].append(sample)
+    return {name: (statistics.median(s[0] for s in runs_of), max(s[1] for s in runs_of))
+            for name, runs_of in samples.items()}
 
 
 def main():
@@ -90,16 +97,17 @@ def main():
         ("bfs -printf (same fields)", ["bfs", tree, "-printf", listing]),
         ("find -printf (same fields)", ["find", tree, "-printf", listing]),
     ]
-    results = {}
+    present = [(name, argv) for name, argv in commands
+               if shutil.which(argv[0]) is not None or os.path.exists(argv[0])]
+    results = measure_all(present, args.runs, args.cold)
     print(f"{'command':30} {'median s':>9} {'x rawwalk':>10} {'peak RSS MB':>12}")
-    for name, argv in commands:
-        if shutil.which(argv[0]) is None and not os.path.exists(argv[0]):
+    for name, _ in commands:
+        if name not in results:
             print(f"{name:30} {'(missing)':>9}")
             continue
-        seconds, rss = measure(argv, args.runs, args.cold)
-        results[name] = (seconds, rss)
+        seconds, rss = results[name]
         ratio = seconds / results["rawwalk"][0]
-        print(f"{name:30} {seconds:9.3f} {ratio:10.2f} {rss / 1024:12.1f}", flush=True)
+        print(f"{name:30} {seconds:9.3f} {ratio:10.2f} {rss / 1024:12.1f}")
 
     files = int(subprocess.run([args.scan, "--list", "--include-hidden", "--include-system", tree],
                                capture_output=True).stdout.count(b"\r\n")) - 1
@@ -165,8 +173,9 @@ def main():
         os.makedirs(many)
         for i in range(100_000):
             open(os.path.join(many, f"f.x{i:05d}q"), "w").close()
-    many_types, _ = measure([args.scan, many], args.runs)
-    many_list, _ = measure([args.scan, "--list", many], args.runs)
+    timed = measure_all([("types", [args.scan, many]), ("list", [args.scan, "--list", many])],
+                        args.runs)
+    many_types, many_list = timed["types"][0], timed["list"][0]
     print(f"\n100,000 distinct types: type table {many_types:.3f} s, --list {many_list:.3f} s "
           f"({many_types / many_list:.2f}x)")
     goals.append(("type table of 100,000 types within 1.3x of --list", many_types <= 1.3 * many_list))
