@@ -34,8 +34,15 @@ void RemoveContents(int root) {
     unsigned moved = 0;
     for (bool any = true; any;) {
         any = false;
-        DIR* dir = fdopendir(dup(root));
-        if (!dir) return;
+        // A duplicate shares the reading position: every pass starts from the beginning,
+        // or the folders moved up by the pass before would be missed and left behind.
+        const int again = dup(root);
+        if (again >= 0) lseek(again, 0, SEEK_SET);
+        DIR* dir = again >= 0 ? fdopendir(again) : nullptr;
+        if (!dir) {
+            if (again >= 0) close(again);
+            return;
+        }
         std::vector<std::pair<std::string, bool>> entries;
         while (dirent* entry = readdir(dir)) {
             const std::string name = entry->d_name;
