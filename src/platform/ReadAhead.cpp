@@ -87,9 +87,10 @@ struct ReadAhead::Slot {
 };
 
 ReadAhead::ReadAhead(bool recurse, FolderFilter leaveOut, bool oneFileSystem)
-    : recurse_(recurse), leaveOut_(std::move(leaveOut)), oneFileSystem_(oneFileSystem),
-      maxUnclaimed_(SharesOfDescriptors().readAhead),
-      maxPreOpened_(SharesOfDescriptors().preOpened) {
+    : recurse_(recurse), leaveOut_(std::move(leaveOut)), oneFileSystem_(oneFileSystem) {
+    const DescriptorShares shares = SharesOfDescriptors();
+    maxUnclaimed_ = shares.readAhead;
+    maxPreOpened_ = shares.preOpened;
     if (!recurse_) return;
     startHelper(false); // the one that reads ahead on a warm cache too
 }

@@ -111,8 +111,8 @@ class ReadAhead {
     std::atomic<bool> storageWaits_{false}; // reads ahead wait for the storage
     double readMicrosPerEntry_ = 0;         // their recent average
     std::vector<std::thread> helpers_;      // the first from the start, the others once needed
-    const size_t maxUnclaimed_;
-    const size_t maxPreOpened_;
+    size_t maxUnclaimed_ = 0;               // from the descriptor limit, once
+    size_t maxPreOpened_ = 0;
     std::atomic<size_t> preOpened_{0}; // subfolders open and not yet read
 };
 

@@ -77,15 +77,35 @@ void BuildRandomTree(TempTree& tree, int folders) {
     tree.chmod(known[7], 0); // unreadable to ordinary users; both walks must agree on it
 }
 
+// The plain walk's rows of the whole tree, with as many descriptors as it may have.
+std::vector<std::string> PlainRowsOf(const TempTree& tree) {
+    FolderReader plainReader;
+    OpenFolder root;
+    RaiseOpenFileLimit();
+    EXPECT_EQ(plainReader.openRoot(tree.root(), root), 0);
+    return WalkPlain(plainReader, root, "");
+}
+
+// 0 when the read-ahead, in a child process limited to `descriptors` open files, gives
+// `expected`.
+int WalkAheadWithDescriptors(const TempTree& tree, rlim_t descriptors,
+                             const std::vector<std::string>& expected) {
+    return vintrel::test::RunInChild([&] {
+        rlimit limit{descriptors, descriptors};
+        setrlimit(RLIMIT_NOFILE, &limit);
+        ReadAhead reader(true);
+        std::shared_ptr<FolderNode> node;
+        if (reader.openRoot(tree.root(), node) != 0) return 2;
+        return WalkAhead(reader, *node, "") == expected ? 0 : 1;
+    });
+}
+
 } // namespace
 
 TEST(ReadAhead, GivesTheSameEntriesInTheSameOrderAsAPlainWalk) {
     TempTree tree;
     BuildRandomTree(tree, 400);
-    FolderReader plainReader;
-    OpenFolder root;
-    ASSERT_EQ(plainReader.openRoot(tree.root(), root), 0);
-    const auto expected = WalkPlain(plainReader, root, "");
+    const auto expected = PlainRowsOf(tree);
 
     // The last rounds as on a cold cache: every helper reads, and subfolders are opened by
     // the thread that reads them.
@@ -142,22 +162,7 @@ TEST(ReadAhead, FewDescriptorsServeADeepTreeThatBranchesAtEveryLevel) {
         fd = next;
     }
     close(fd);
-    FolderReader plainReader;
-    OpenFolder root;
-    RaiseOpenFileLimit();
-    ASSERT_EQ(plainReader.openRoot(tree.root(), root), 0);
-    const auto expected = WalkPlain(plainReader, root, "");
-    root.close();
-
-    EXPECT_EQ(vintrel::test::RunInChild([&] {
-                  rlimit limit{128, 128};
-                  setrlimit(RLIMIT_NOFILE, &limit);
-                  ReadAhead reader(true);
-                  std::shared_ptr<FolderNode> node;
-                  if (reader.openRoot(tree.root(), node) != 0) return 2;
-                  return WalkAhead(reader, *node, "") == expected ? 0 : 1;
-              }),
-              0);
+    EXPECT_EQ(WalkAheadWithDescriptors(tree, 128, PlainRowsOf(tree)), 0);
 }
 
 TEST(ReadAhead, SubfoldersOpenedAheadOrInTheirTurnGiveTheSameWalk) {
@@ -168,25 +173,9 @@ TEST(ReadAhead, SubfoldersOpenedAheadOrInTheirTurnGiveTheSameWalk) {
         for (int j = 0; j < i % 30; ++j)
             tree.file("w" + std::to_string(i) + "/v" + std::to_string(j) + "/f");
     }
-    FolderReader plainReader;
-    OpenFolder root;
-    RaiseOpenFileLimit();
-    ASSERT_EQ(plainReader.openRoot(tree.root(), root), 0);
-    const auto expected = WalkPlain(plainReader, root, "");
-    root.close();
-
-    for (const rlim_t descriptors : {200, 260, 4096}) {
-        EXPECT_EQ(vintrel::test::RunInChild([&] {
-                      rlimit limit{descriptors, descriptors};
-                      setrlimit(RLIMIT_NOFILE, &limit);
-                      ReadAhead reader(true);
-                      std::shared_ptr<FolderNode> node;
-                      if (reader.openRoot(tree.root(), node) != 0) return 2;
-                      return WalkAhead(reader, *node, "") == expected ? 0 : 1;
-                  }),
-                  0)
-            << descriptors << " descriptors";
-    }
+    const auto expected = PlainRowsOf(tree);
+    for (const rlim_t descriptors : {200, 260, 4096})
+        EXPECT_EQ(WalkAheadWithDescriptors(tree, descriptors, expected), 0) << descriptors;
 }
 
 TEST(ReadAhead, WithoutRecursionOnlyTheRootIsRead) {
