@@ -1,8 +1,8 @@
 #include "LocalTime.h"
 
-#include <array>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -29,29 +29,38 @@ long OffsetAt(int64_t unixSeconds) {
 struct OffsetCache {
     static constexpr size_t kSlots = 16384;
     struct Slot {
-        int64_t day = INT64_MIN;
-        long offset = 0;
+        int64_t day;
+        int32_t offset;
+        bool filled; // zeroed memory is an empty cache
     };
-    std::array<Slot, kSlots> slots{};
-    unsigned generation = 0;
+    Slot slots[kSlots];
+    unsigned generation;
 };
 
-thread_local OffsetCache tlsCache;
+struct FreeCache {
+    void operator()(OffsetCache* cache) const { std::free(cache); }
+};
+
+// Each thread that converts times has its own cache, made on first use from zeroed memory
+// that the system provides page by page as slots are filled: an initialised cache in every
+// thread's own storage was copied into each new thread, 64 page faults for each.
+thread_local std::unique_ptr<OffsetCache, FreeCache> tlsCache;
 unsigned globalGeneration = 0;
 
 long CachedOffsetAt(int64_t unixSeconds) {
-    OffsetCache& cache = tlsCache;
-    if (cache.generation != globalGeneration) {
-        cache.slots.fill({});
-        cache.generation = globalGeneration;
+    std::unique_ptr<OffsetCache, FreeCache>& cache = tlsCache;
+    if (!cache || cache->generation != globalGeneration) {
+        cache.reset(static_cast<OffsetCache*>(std::calloc(1, sizeof(OffsetCache))));
+        if (!cache) return OffsetAt(unixSeconds);
+        cache->generation = globalGeneration;
     }
     const int64_t day = FloorDiv(unixSeconds, 86400);
-    OffsetCache::Slot& slot = cache.slots[static_cast<uint64_t>(day) % OffsetCache::kSlots];
-    if (slot.day == day) return slot.offset;
+    OffsetCache::Slot& slot = cache->slots[static_cast<uint64_t>(day) % OffsetCache::kSlots];
+    if (slot.filled && slot.day == day) return slot.offset;
     const long atStart = OffsetAt(day * 86400);
     const long atEnd = OffsetAt(day * 86400 + 86399);
     if (atStart != atEnd) return OffsetAt(unixSeconds);
-    slot = {day, atStart};
+    slot = {day, static_cast<int32_t>(atStart), true};
     return atStart;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace vintrel;
 
@@ -53,4 +54,20 @@ TEST(LocalTime, ZeroFileTimeWestOfUtcIsStillADate) {
     EXPECT_EQ(t.year, 1600);
     EXPECT_EQ(t.month, 12);
     EXPECT_EQ(t.day, 31);
+}
+
+TEST(LocalTime, EveryThreadConvertsAlike) {
+    ZoneGuard zone("Europe/Berlin");
+    // The first day of 1970 and a summer day, as each thread's own offset cache first sees them.
+    const FileTime moments[] = {FileTimeFromUnix(0, 0), FileTimeFromUnix(1405425600, 0)};
+    int hours[2][2] = {};
+    for (int i = 0; i < 2; ++i) hours[0][i] = ToLocalCivilTime(moments[i]).hour;
+    std::thread other([&] {
+        for (int i = 0; i < 2; ++i) hours[1][i] = ToLocalCivilTime(moments[i]).hour;
+    });
+    other.join();
+    EXPECT_EQ(hours[0][0], 1);
+    EXPECT_EQ(hours[0][1], 14);
+    EXPECT_EQ(hours[1][0], 1);
+    EXPECT_EQ(hours[1][1], 14);
 }
