@@ -374,18 +374,19 @@ int ReadAhead::reopen(FolderNode& node) {
     return 0;
 }
 
-// Reads that take much longer per entry than the page cache answers wait for the storage;
-// an average over the last reads, so that one slow or fast folder does not decide.
+bool ReadPace::note(std::chrono::steady_clock::duration took, size_t entries) {
+    microsPerEntry_[noted_++ % kReadsWeighed] =
+        std::chrono::duration<float, std::micro>(took).count() / static_cast<float>(entries + 1);
+    std::array<float, kReadsWeighed> sorted = microsPerEntry_;
+    const auto lowerMedian = sorted.begin() + (kReadsWeighed - 1) / 2;
+    std::nth_element(sorted.begin(), lowerMedian, sorted.end());
+    return *lowerMedian > static_cast<float>(slowPerEntry_.count());
+}
+
+// Reads that take much longer per entry than the page cache answers wait for the storage.
 void ReadAhead::noteReadTime(std::chrono::steady_clock::duration took, size_t entries) {
-    // One read can take long on a warm cache too, when its thread is preempted: each counts
-    // for at most four times the mark, so that it takes several slow reads to cross it.
-    const double mark = static_cast<double>(kStorageWait.count());
-    const double perEntry =
-        std::min(4 * mark, std::chrono::duration<double, std::micro>(took).count() /
-                               static_cast<double>(entries + 1));
-    readMicrosPerEntry_ += (perEntry - readMicrosPerEntry_) / 8;
     const bool wasWaiting = storageWaits_;
-    storageWaits_ = readMicrosPerEntry_ > mark || assumeSlowStorage.load(std::memory_order_relaxed);
+    storageWaits_ = pace_.note(took, entries) || assumeSlowStorage.load(std::memory_order_relaxed);
     if (storageWaits_ && !wasWaiting) {
         // The others start the first time reads wait for the storage: on a warm cache they
         // would never read, and starting one costs about a millisecond.

@@ -12,6 +12,7 @@
 
 #include "FolderReader.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -27,6 +28,22 @@
 namespace vintrel {
 
 struct FolderNode;
+
+// Tells from the pace of the last reads whether they wait for the storage: more than half of
+// the last eight must be slow. One read whose thread was preempted takes milliseconds on a
+// warm cache too, now and then in every walk.
+class ReadPace {
+  public:
+    explicit ReadPace(std::chrono::microseconds slowPerEntry) : slowPerEntry_(slowPerEntry) {}
+    // Notes a read; true while reads wait for the storage.
+    bool note(std::chrono::steady_clock::duration took, size_t entries);
+
+  private:
+    static constexpr size_t kReadsWeighed = 8;
+    std::chrono::microseconds slowPerEntry_;
+    std::array<float, kReadsWeighed> microsPerEntry_{}; // of the last reads
+    size_t noted_ = 0;
+};
 
 class ReadAhead {
   public:
@@ -109,7 +126,7 @@ class ReadAhead {
     bool stopping_ = false;
     std::condition_variable storageSlow_;   // wakes the helpers beyond the first
     std::atomic<bool> storageWaits_{false}; // reads ahead wait for the storage
-    double readMicrosPerEntry_ = 0;         // their recent average
+    ReadPace pace_{kStorageWait};           // of the reads ahead
     std::vector<std::thread> helpers_;      // the first from the start, the others once needed
     size_t maxUnclaimed_ = 0;               // from the descriptor limit, once
     size_t maxPreOpened_ = 0;

@@ -187,3 +187,26 @@ TEST(ReadAhead, WithoutRecursionOnlyTheRootIsRead) {
     EXPECT_EQ(node->batch.size(), 3u);
     EXPECT_EQ(reader.openRoot(tree.path("missing"), node), ENOENT);
 }
+
+TEST(ReadPace, APreemptedReadNowAndThenIsNoStorageWait) {
+    using std::chrono::microseconds;
+    ReadPace pace(microseconds(12));
+    for (int read = 0; read < 40; ++read) {
+        // 20 entries at 3 us each from the page cache; two reads in a row lose the core for
+        // a few milliseconds every tenth read.
+        const bool preempted = read % 10 == 5 || read % 10 == 6;
+        EXPECT_FALSE(pace.note(microseconds(preempted ? 3000 : 60), 20)) << "read " << read;
+    }
+}
+
+TEST(ReadPace, ReadsFromTheStorageAreTold) {
+    using std::chrono::microseconds;
+    ReadPace pace(microseconds(12));
+    for (int read = 0; read < 8; ++read) pace.note(microseconds(60), 20);
+    std::vector<bool> waits;
+    for (int read = 0; read < 8; ++read) waits.push_back(pace.note(microseconds(600), 20));
+    // Once more than half of the last eight were slow; and no longer once the cache is warm.
+    EXPECT_EQ(waits, (std::vector<bool>{false, false, false, false, true, true, true, true}));
+    for (int read = 0; read < 3; ++read) EXPECT_TRUE(pace.note(microseconds(60), 20));
+    EXPECT_FALSE(pace.note(microseconds(60), 20));
+}
