@@ -22,7 +22,10 @@ namespace vintrel {
 
 namespace {
 
-constexpr size_t kReadBufferSize = 64 * 1024;
+// The least room given to each read of a listing; the listing's buffer doubles when it lacks it.
+constexpr size_t kMinReadRoom = 8 * 1024;
+// Entries gathered on the stack before they are moved to the batch.
+constexpr size_t kStagedEntries = 16;
 
 // The kernel's record; the NUL-terminated name follows the fixed part.
 struct LinuxDirent64 {
@@ -42,8 +45,9 @@ FileTime ToFileTime(const statx_timestamp& t) {
     return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
 }
 
-uint32_t AttributesOf(const struct statx& sx, std::string_view name) {
-    uint32_t bits = IsHiddenName(name) ? kAttrHidden : 0;
+// All but the hidden bit, which comes from the name.
+inline uint32_t AttributesOf(const struct statx& sx) {
+    uint32_t bits = 0;
     const mode_t type = sx.stx_mode & S_IFMT;
     if (type == S_IFDIR) return bits | kAttrDirectory;
     if (type == S_IFLNK) bits |= kAttrReparsePoint;
@@ -130,7 +134,7 @@ bool FindRecord::isFolder() const {
 
 FindRecord FolderBatch::operator[](size_t i) const {
     const Entry& e = entries_[i];
-    return FindRecord{std::string_view(names_.data() + e.nameOffset, e.nameLength),
+    return FindRecord{std::string_view(listing_.data() + e.nameOffset, e.nameLength),
                       e.attributes,
                       e.size,
                       e.created,
@@ -139,7 +143,7 @@ FindRecord FolderBatch::operator[](size_t i) const {
 }
 
 void FolderBatch::clear() {
-    names_.clear();
+    listing_.clear();
     entries_.clear();
 }
 
@@ -185,7 +189,7 @@ void OpenFolder::close() {
 }
 
 FolderReader::FolderReader(PseudoFileSystems* pseudo, bool identifyAll)
-    : buffer_(kReadBufferSize), pseudo_(pseudo ? pseudo : &ownPseudo_), identifyAll_(identifyAll) {}
+    : pseudo_(pseudo ? pseudo : &ownPseudo_), identifyAll_(identifyAll) {}
 
 int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
     out.close();
@@ -283,33 +287,48 @@ bool PseudoFileSystems::contains(int fd, dev_t device) {
 int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
     batch.clear();
     constexpr unsigned kMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_BTIME;
+    const int fd = folder.fd();
+    auto& listing = batch.listing_;
     for (;;) {
-        const long got = syscall(SYS_getdents64, folder.fd(), buffer_.data(), buffer_.size());
+        // The kernel writes the listing straight into the batch, which keeps the names there.
+        const size_t used = listing.size();
+        if (listing.capacity() - used < kMinReadRoom) {
+            listing.reserve(std::max(used + kMinReadRoom, 2 * listing.capacity()));
+        }
+        listing.resize(listing.capacity());
+        const long got = syscall(SYS_getdents64, fd, listing.data() + used, listing.size() - used);
+        listing.resize(used + static_cast<size_t>(std::max(got, 0L)));
         if (got == 0) return 0;
         if (got < 0) return errno;
-        // Room for this piece at once rather than growing entry by entry: names take fewer
-        // bytes than their records, and a record takes at least 24.
-        ReserveGrowing(batch.names_, batch.names_.size() + static_cast<size_t>(got));
+        // A record takes at least 24 bytes.
         ReserveGrowing(batch.entries_, batch.entries_.size() + static_cast<size_t>(got) / 24);
-        for (long offset = 0; offset < got;) {
-            const auto* d = reinterpret_cast<const LinuxDirent64*>(buffer_.data() + offset);
+
+        // Each system call here switches page tables, so every page touched between two
+        // statx calls is looked up afresh. The loop keeps to the listing, its own stack and
+        // its code: entries are gathered on the stack and moved to the batch in groups.
+        const char* const records = listing.data();
+        const size_t end = listing.size();
+        FolderBatch::Entry staged[kStagedEntries];
+        size_t stagedCount = 0;
+        const auto moveStaged = [&] {
+            batch.entries_.insert(batch.entries_.end(), staged, staged + stagedCount);
+            stagedCount = 0;
+        };
+        for (size_t offset = used; offset < end;) {
+            const auto* d = reinterpret_cast<const LinuxDirent64*>(records + offset);
+            const size_t nameOffset = offset + kDirentNameOffset;
             offset += d->d_reclen;
-            const char* rawName = reinterpret_cast<const char*>(d) + kDirentNameOffset;
+            const char* rawName = records + nameOffset;
             const std::string_view name(rawName);
-            FolderBatch::Entry entry{static_cast<uint32_t>(batch.names_.size()),
-                                     static_cast<uint32_t>(name.size()),
-                                     0,
-                                     0,
-                                     0,
-                                     0,
-                                     true};
+            const uint32_t hidden = IsHiddenName(name) ? kAttrHidden : 0;
+            FolderBatch::Entry entry{
+                nameOffset, 0, 0, 0, hidden, static_cast<uint16_t>(name.size()), true};
             if (d->d_type == DT_DIR) {
-                entry.attributes = kAttrDirectory | (IsHiddenName(name) ? kAttrHidden : 0);
+                entry.attributes |= kAttrDirectory;
             } else {
                 struct statx sx {};
-                if (statx(folder.fd(), rawName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask,
-                          &sx) == 0) {
-                    entry.attributes = AttributesOf(sx, name);
+                if (statx(fd, rawName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &sx) == 0) {
+                    entry.attributes |= AttributesOf(sx);
                     entry.size = static_cast<int64_t>(sx.stx_size);
                     entry.modified = ToFileTime(sx.stx_mtime);
                     entry.created =
@@ -319,14 +338,13 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
                 } else {
                     // Listed but not examinable (a folder without search permission):
                     // nothing but the name is known, and no value is made up.
-                    entry.attributes = IsHiddenName(name) ? kAttrHidden : 0;
                     entry.detailsKnown = false;
                 }
             }
-            batch.names_.append(name);
-            batch.names_.push_back('\0');
-            batch.entries_.push_back(entry);
+            staged[stagedCount++] = entry;
+            if (stagedCount == kStagedEntries) moveStaged();
         }
+        moveStaged();
     }
 }
 
@@ -337,9 +355,10 @@ int ReadPathRecord(const std::string& path, PathRecord& record) {
         return errno;
     }
     const size_t slash = path.rfind('/');
-    record.attributes =
-        AttributesOf(sx, slash == std::string::npos ? std::string_view(path)
-                                                    : std::string_view(path).substr(slash + 1));
+    const std::string_view name = slash == std::string::npos
+                                      ? std::string_view(path)
+                                      : std::string_view(path).substr(slash + 1);
+    record.attributes = AttributesOf(sx) | (IsHiddenName(name) ? kAttrHidden : 0);
     record.size = static_cast<int64_t>(sx.stx_size);
     record.modified = ToFileTime(sx.stx_mtime);
     record.created = (sx.stx_mask & STATX_BTIME) ? ToFileTime(sx.stx_btime) : record.modified;

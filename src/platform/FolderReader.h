@@ -6,6 +6,7 @@
 #include "LocalTime.h"
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -35,20 +36,26 @@ class FolderBatch {
     size_t size() const { return entries_.size(); }
     FindRecord operator[](size_t i) const;
     void clear();
-    // Bytes held for entries and names, used or not.
-    size_t memoryKept() const { return names_.capacity() + entries_.capacity() * sizeof(Entry); }
+    // Bytes held for the listing and the entries, used or not.
+    size_t memoryKept() const { return listing_.capacity() + entries_.capacity() * sizeof(Entry); }
 
   private:
     friend class FolderReader;
     struct Entry {
-        uint32_t nameOffset;
-        uint32_t nameLength;
-        uint32_t attributes;
+        uint64_t nameOffset; // in the listing
         int64_t size;
         FileTime created, modified;
+        uint32_t attributes;
+        uint16_t nameLength; // a record's length is 16 bits, so a name's is less
         bool detailsKnown;
     };
-    std::string names_;
+    // Grows without zeroing, as the kernel writes what it holds.
+    template <typename T> struct UninitializedAllocator : std::allocator<T> {
+        template <typename U> struct rebind { using other = UninitializedAllocator<U>; };
+        template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
+    };
+    // The folder's listing as the kernel wrote it; the entries' names are read in place.
+    std::vector<char, UninitializedAllocator<char>> listing_;
     std::vector<Entry> entries_;
 };
 
@@ -119,7 +126,6 @@ class FolderReader {
     int read(const OpenFolder& folder, FolderBatch& batch);
 
   private:
-    std::vector<char> buffer_;
     PseudoFileSystems ownPseudo_;
     PseudoFileSystems* pseudo_;
     bool identifyAll_;

@@ -56,6 +56,30 @@ TEST(FolderReader, DeliversEveryEntryWithItsAttributes) {
     EXPECT_EQ(entries["pipe"].attributes, kAttrSystem);
 }
 
+TEST(FolderReader, AFolderReadInManyPiecesKeepsEveryName) {
+    TempTree tree;
+    // Names of every length up to the longest a file system takes, so that the listing is
+    // read in many pieces and its buffer grows several times.
+    std::map<std::string, int64_t> written;
+    for (int i = 0; i < 3000; ++i) {
+        std::string name = std::to_string(i) + "-";
+        name.append(static_cast<size_t>(i % 240), static_cast<char>('a' + i % 26));
+        tree.file(name, std::string(static_cast<size_t>(i % 7), 'x'));
+        written[name] = i % 7;
+    }
+    FolderReader reader;
+    FolderBatch batch;
+    auto entries = ReadAll(reader, tree.root(), batch);
+    entries.erase(".");
+    entries.erase("..");
+    ASSERT_EQ(entries.size(), written.size());
+    for (const auto& [name, size] : written) {
+        const auto found = entries.find(name);
+        ASSERT_NE(found, entries.end()) << name;
+        EXPECT_EQ(found->second.size, size) << name;
+    }
+}
+
 TEST(FolderReader, ReportsWhyAFolderCannotBeOpened) {
     TempTree tree;
     tree.file("file");
