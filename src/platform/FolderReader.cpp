@@ -144,6 +144,7 @@ FindRecord FolderBatch::operator[](size_t i) const {
 
 void FolderBatch::clear() {
     listing_.clear();
+    subfolders_ = 0;
     entries_.clear();
 }
 
@@ -341,6 +342,7 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
                     entry.detailsKnown = false;
                 }
             }
+            if ((entry.attributes & kAttrDirectory) && !IsDotOrDotDot(name)) ++batch.subfolders_;
             staged[stagedCount++] = entry;
             if (stagedCount == kStagedEntries) moveStaged();
         }

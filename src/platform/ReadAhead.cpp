@@ -123,12 +123,14 @@ int ReadAhead::openRoot(const std::string& path, std::shared_ptr<FolderNode>& ou
 }
 
 void ReadAhead::announceChildren(FolderNode& node) {
-    if (!recurse_) return;
+    if (!recurse_ || node.batch.subfolders() == 0) return;
     std::string below; // the node's path below the root, worked out once when asked for
     bool belowKnown = false;
-    for (size_t i = 0; i < node.batch.size(); ++i) {
+    node.children.reserve(node.batch.subfolders());
+    for (size_t i = 0, met = 0; met < node.batch.subfolders(); ++i) {
         const FindRecord entry = node.batch[i];
         if (!entry.isFolder() || IsDotOrDotDot(entry.name)) continue;
+        ++met;
         if (leaveOut_) {
             if (!belowKnown) below = relativePathOf(node), belowKnown = true;
             const std::string path =
