@@ -144,7 +144,6 @@ FindRecord FolderBatch::operator[](size_t i) const {
 
 void FolderBatch::clear() {
     listing_.clear();
-    subfolders_ = 0;
     entries_.clear();
 }
 
@@ -342,7 +341,6 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
                     entry.detailsKnown = false;
                 }
             }
-            if ((entry.attributes & kAttrDirectory) && !IsDotOrDotDot(name)) ++batch.subfolders_;
             staged[stagedCount++] = entry;
             if (stagedCount == kStagedEntries) moveStaged();
         }

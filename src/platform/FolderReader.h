@@ -35,8 +35,6 @@ class FolderBatch {
   public:
     size_t size() const { return entries_.size(); }
     FindRecord operator[](size_t i) const;
-    // Folder entries other than "." and "..".
-    size_t subfolders() const { return subfolders_; }
     void clear();
     // Bytes held for the listing and the entries, used or not.
     size_t memoryKept() const { return listing_.capacity() + entries_.capacity() * sizeof(Entry); }
@@ -59,7 +57,6 @@ class FolderBatch {
     // The folder's listing as the kernel wrote it; the entries' names are read in place.
     std::vector<char, UninitializedAllocator<char>> listing_;
     std::vector<Entry> entries_;
-    size_t subfolders_ = 0;
 };
 
 // An open folder; closes itself.

@@ -123,14 +123,12 @@ int ReadAhead::openRoot(const std::string& path, std::shared_ptr<FolderNode>& ou
 }
 
 void ReadAhead::announceChildren(FolderNode& node) {
-    if (!recurse_ || node.batch.subfolders() == 0) return;
+    if (!recurse_) return;
     std::string below; // the node's path below the root, worked out once when asked for
     bool belowKnown = false;
-    node.children.reserve(node.batch.subfolders());
-    for (size_t i = 0, met = 0; met < node.batch.subfolders(); ++i) {
+    for (size_t i = 0; i < node.batch.size(); ++i) {
         const FindRecord entry = node.batch[i];
         if (!entry.isFolder() || IsDotOrDotDot(entry.name)) continue;
-        ++met;
         if (leaveOut_) {
             if (!belowKnown) below = relativePathOf(node), belowKnown = true;
             const std::string path =
