@@ -50,6 +50,11 @@ std::string Utf8FromUtf16LE(std::string_view bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
+    // The check that skips ASCII words agrees with decoding every code point.
+    bool decodes = true;
+    for (size_t pos = 0; pos < bytes.size();) decodes &= NextCodePoint(bytes, pos) < kRawByteBase;
+    FUZZ_CHECK(IsValidUtf8(bytes) == decodes);
+
     const std::string shown = DisplayText(bytes);
     FUZZ_CHECK(IsValidUtf8(shown));
     if (IsValidUtf8(bytes)) FUZZ_CHECK(shown == bytes);

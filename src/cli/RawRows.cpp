@@ -3,7 +3,7 @@
 #include "Formatting.h"
 #include "Utf8.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace vintrel {
 
@@ -13,30 +13,85 @@ int64_t FloorDiv(int64_t a, int64_t b) {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
 
-// "name": the text, and "name_base64": the exact bytes when they are not UTF-8.
-std::string NameFields(const char* name, std::string_view bytes) {
-    std::string out = '"' + std::string(name) + "\":" + JsonString(DisplayText(bytes));
-    if (!IsValidUtf8(bytes))
-        out += ",\"" + std::string(name) + "_base64\":\"" + Base64(bytes) + '"';
-    return out;
+// The number with at least `width` characters, zeros after any sign (as printf's "%0*lld").
+void AppendDecimal(std::string& out, int64_t value, int width = 0) {
+    char digits[24];
+    const char* const end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const char* first = digits;
+    if (value < 0) out += *first++;
+    for (int pad = width - static_cast<int>(end - digits); pad > 0; --pad) out += '0';
+    out.append(first, end);
 }
 
-} // namespace
-
-std::string IsoLocalTime(FileTime time) {
+void AppendIsoLocalTime(std::string& out, FileTime time) {
     const CivilTime local = ToLocalCivilTime(time);
     const int64_t unixSeconds = FloorDiv(time - kUnixEpochInTicks, kTicksPerSecond);
     const int64_t localSeconds = DaysFromCivil(local.year, local.month, local.day) * 86400 +
                                  local.hour * 3600 + local.minute * 60 + local.second;
     const int64_t offset = localSeconds - unixSeconds;
     const int64_t offsetMinutes = (offset < 0 ? -offset : offset) / 60;
-    char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d%c%02lld:%02lld",
-                  static_cast<long long>(local.year), local.month, local.day, local.hour,
-                  local.minute, local.second, offset < 0 ? '-' : '+',
-                  static_cast<long long>(offsetMinutes / 60),
-                  static_cast<long long>(offsetMinutes % 60));
-    return text;
+    AppendDecimal(out, local.year, 4);
+    out += '-';
+    AppendDecimal(out, local.month, 2);
+    out += '-';
+    AppendDecimal(out, local.day, 2);
+    out += 'T';
+    AppendDecimal(out, local.hour, 2);
+    out += ':';
+    AppendDecimal(out, local.minute, 2);
+    out += ':';
+    AppendDecimal(out, local.second, 2);
+    out += offset < 0 ? '-' : '+';
+    AppendDecimal(out, offsetMinutes / 60, 2);
+    out += ':';
+    AppendDecimal(out, offsetMinutes % 60, 2);
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
+    size_t plain = 0; // start of the run not yet written
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
+        out.append(text, plain, i - plain);
+        plain = i + 1;
+        if (byte >= 0x20) {
+            out += '\\';
+            out += static_cast<char>(byte);
+        } else {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+    out.append(text, plain);
+    out += '"';
+}
+
+// "key": the text, and "key_base64": the exact bytes when they are not UTF-8.
+void AppendNameFields(std::string& out, std::string_view key, std::string_view bytes) {
+    out += '"';
+    out += key;
+    out += "\":";
+    if (IsValidUtf8(bytes)) {
+        AppendJsonString(out, bytes);
+        return;
+    }
+    AppendJsonString(out, DisplayText(bytes));
+    out += ",\"";
+    out += key;
+    out += "_base64\":\"";
+    out += Base64(bytes);
+    out += '"';
+}
+
+} // namespace
+
+std::string IsoLocalTime(FileTime time) {
+    std::string out;
+    AppendIsoLocalTime(out, time);
+    return out;
 }
 
 std::string Base64(std::string_view bytes) {
@@ -62,21 +117,9 @@ std::string Base64(std::string_view bytes) {
 }
 
 std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + '"';
+    std::string out;
+    AppendJsonString(out, text);
+    return out;
 }
 
 std::vector<std::string> RawTypeCells(const TDataRec& record, std::string_view description) {
@@ -91,17 +134,34 @@ std::vector<std::string> RawFileCells(const TFileRec& record) {
 }
 
 std::string TypeJson(const TDataRec& record, std::string_view description) {
-    return '{' + NameFields("type", record.Extension) +
-           ",\"description\":" + JsonString(DisplayText(description)) +
-           ",\"count\":" + std::to_string(record.Count) +
-           ",\"bytes\":" + std::to_string(record.TotalSize) + '}';
+    std::string out = "{";
+    AppendNameFields(out, "type", record.Extension);
+    out += ",\"description\":";
+    AppendJsonString(out, DisplayText(description));
+    out += ",\"count\":";
+    AppendDecimal(out, record.Count);
+    out += ",\"bytes\":";
+    AppendDecimal(out, record.TotalSize);
+    out += '}';
+    return out;
 }
 
+// Built in one string: a listing writes millions of these.
 std::string FileJson(const TFileRec& record) {
-    return '{' + NameFields("path", record.FileName) + ",\"created\":\"" +
-           IsoLocalTime(record.Created) + "\",\"modified\":\"" + IsoLocalTime(record.Modified) +
-           "\",\"bytes\":" + std::to_string(record.Size) + ",\"attributes\":\"" +
-           AttributeLetters(record.Attributes) + "\"}";
+    std::string out;
+    out.reserve(record.FileName.size() + 160);
+    out += '{';
+    AppendNameFields(out, "path", record.FileName);
+    out += ",\"created\":\"";
+    AppendIsoLocalTime(out, record.Created);
+    out += "\",\"modified\":\"";
+    AppendIsoLocalTime(out, record.Modified);
+    out += "\",\"bytes\":";
+    AppendDecimal(out, record.Size);
+    out += ",\"attributes\":\"";
+    out += AttributeLetters(record.Attributes);
+    out += "\"}";
+    return out;
 }
 
 } // namespace vintrel

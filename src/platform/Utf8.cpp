@@ -1,5 +1,8 @@
 #include "Utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace vintrel {
 
 char32_t NextCodePoint(std::string_view text, size_t& pos) {
@@ -39,9 +42,20 @@ char32_t NextCodePoint(std::string_view text, size_t& pos) {
     return code;
 }
 
+namespace {
+// Whether any of the eight bytes from `at` is not ASCII.
+bool AnyNonAscii8(const char* at) {
+    uint64_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return (word & 0x8080808080808080ULL) != 0;
+}
+} // namespace
+
 bool IsValidUtf8(std::string_view text) {
     for (size_t pos = 0; pos < text.size();) {
-        if (NextCodePoint(text, pos) >= kRawByteBase) return false;
+        // Names are mostly ASCII: skipped eight bytes at a time.
+        while (pos + 8 <= text.size() && !AnyNonAscii8(text.data() + pos)) pos += 8;
+        if (pos < text.size() && NextCodePoint(text, pos) >= kRawByteBase) return false;
     }
     return true;
 }

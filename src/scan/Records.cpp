@@ -24,7 +24,7 @@ char* TFileList::reserveText(size_t length) {
     constexpr size_t kBlockSize = 1 << 20;
     if (length > blockFree_) {
         const size_t size = std::max(kBlockSize, length);
-        blocks_.push_back(std::make_unique<char[]>(size));
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size)); // no need to zero it
         blockNext_ = blocks_.back().get();
         blockFree_ = size;
     }

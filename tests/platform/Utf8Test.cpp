@@ -28,3 +28,15 @@ TEST(Utf8, Utf16LittleEndianWithSurrogatePairs) {
     AppendUtf16LE(out, "A\xC3\xA9\xF0\x9F\x98\x80");
     EXPECT_EQ(out, std::string("A\0\xE9\0\x3D\xD8\x00\xDE", 8));
 }
+
+TEST(Utf8, ABadOrWideByteIsFoundAtAnyPlaceInALongName) {
+    for (size_t at = 0; at < 24; ++at) {
+        std::string name(24, 'a');
+        name[at] = '\xFF';
+        EXPECT_FALSE(IsValidUtf8(name)) << at;
+        name.replace(at, 1, "\xC3\xA9");
+        EXPECT_TRUE(IsValidUtf8(name)) << at;
+        name.erase(at + 1, 1); // a sequence cut short
+        EXPECT_FALSE(IsValidUtf8(name)) << at;
+    }
+}
