@@ -221,13 +221,15 @@ void TForm1::BuildFileTable(const ScanMode& mode) {
         }
     } fillEnd{fillingFileTable_, rows};
     std::string row;
-    for (const TFileRec& record : lists_.FileList) {
+    // The list gives back its memory as the table takes over its rows.
+    lists_.FileList.drain([&](const TFileRec& record) {
         host_.processEvents();
-        if (state_.StopRequested) break;
+        if (state_.StopRequested) return false;
         row.clear();
         AppendFileRow(row, record, dates, locale_, '\0');
         rows->appendJoinedRow(row, record.FileName);
-    }
+        return true;
+    });
     rows->commitRows();
     FileCount->setText(QString::fromStdString(
         FileCountText(state_.VisitedCount, static_cast<size_t>(rows->rowCount()))));

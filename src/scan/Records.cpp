@@ -17,15 +17,16 @@ const TFileRec& TFileList::append(const FindRecord& entry, std::string_view fold
     std::copy(entry.name.begin(), entry.name.end(), at);
     records_.push_back({std::string_view(text, length), entry.created, entry.modified,
                         FileSizeOf(entry), entry.attributes});
+    ++blocks_.back().records;
     return records_.back();
 }
 
 char* TFileList::reserveText(size_t length) {
     constexpr size_t kBlockSize = 1 << 20;
-    if (length > blockFree_) {
+    if (length > blockFree_ || blocks_.empty()) {
         const size_t size = std::max(kBlockSize, length);
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size)); // no need to zero it
-        blockNext_ = blocks_.back().get();
+        blocks_.push_back({std::make_unique_for_overwrite<char[]>(size)}); // no need to zero it
+        blockNext_ = blocks_.back().text.get();
         blockFree_ = size;
     }
     char* text = blockNext_;

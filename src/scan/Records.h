@@ -48,14 +48,40 @@ class TFileList {
     auto end() const { return records_.end(); }
     void clear();
 
+    // Hands each record to `take` in order, giving back the memory of the records handed
+    // over as it goes, so that a table built from a large list does not hold both in full;
+    // `take` returns false to stop. The list is empty afterwards.
+    template <typename Take> void drain(Take&& take);
+
   private:
+    struct Block {
+        std::unique_ptr<char[]> text;
+        size_t records = 0; // whose paths lie in it
+    };
+
     char* reserveText(size_t length);
 
     std::deque<TFileRec> records_;
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<Block> blocks_;
     size_t blockFree_ = 0;
     char* blockNext_ = nullptr;
 };
+
+template <typename Take> void TFileList::drain(Take&& take) {
+    // Paths lie in the blocks in the order of the records.
+    for (Block& block : blocks_) {
+        for (; block.records > 0; --block.records) {
+            const bool more = take(records_.front());
+            records_.pop_front();
+            if (!more) {
+                clear();
+                return;
+            }
+        }
+        block.text.reset();
+    }
+    clear();
+}
 
 // Sizes add up without overflow: a total that would pass the largest value stays there.
 inline int64_t SaturatingAdd(int64_t total, int64_t size) {

@@ -135,3 +135,23 @@ TEST(Records, ExactTextMapKeepsShortAndLongKeysThroughGrowth) {
     EXPECT_EQ(map.find(".k1"), -1);
     EXPECT_EQ(map.size(), 0u);
 }
+
+TEST(Records, AListDrainedHandsEveryRecordInOrderAndEndsEmpty) {
+    TFileList list;
+    const std::string folder(1000, 'd'); // about three thousand paths to a storage block
+    for (int i = 0; i < 10'000; ++i) list.append(Entry("f" + std::to_string(i), i), folder);
+    int handed = 0;
+    list.drain([&](const TFileRec& record) {
+        EXPECT_EQ(record.FileName, folder + "/f" + std::to_string(handed));
+        EXPECT_EQ(record.Size, handed);
+        return ++handed < 10'000;
+    });
+    EXPECT_EQ(handed, 10'000);
+    EXPECT_TRUE(list.empty());
+
+    for (int i = 0; i < 10'000; ++i) list.append(Entry("g"), folder);
+    list.drain([&](const TFileRec&) { return --handed > 5'000; }); // stops part-way
+    EXPECT_EQ(handed, 5'000);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(list.append(Entry("x"), "").FileName, "x"); // and takes new records again
+}
