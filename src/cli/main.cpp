@@ -71,6 +71,40 @@ template <typename Cells> std::string CsvOf(const Cells& cells) {
     return CsvLine(std::vector<std::string_view>(cells.begin(), cells.end()));
 }
 
+// The listing's lines in the chosen format, the CSV captions first. The sink is made with the
+// first line, so that a folder that cannot be read leaves no output file.
+class FileRowWriter {
+  public:
+    FileRowWriter(const CliArguments& args, const LocaleSettings& locale)
+        : args_(args), locale_(locale), dates_(locale) {}
+
+    void add(const TFileRec& record) {
+        LineSink& out = sink();
+        if (args_.json) {
+            out.add(FileJson(record));
+        } else if (args_.bytes) {
+            out.add(CsvOf(RawFileCells(record)));
+        } else {
+            out.add(CsvOf(MakeFileRow(record, dates_, locale_)));
+        }
+    }
+    void finish() { sink().finish(); }
+
+  private:
+    LineSink& sink() {
+        if (!sink_) {
+            sink_.emplace(args_.outputFile);
+            if (!args_.json) sink_->add(CsvOf(kFileColumns));
+        }
+        return *sink_;
+    }
+
+    const CliArguments& args_;
+    const LocaleSettings& locale_;
+    const DateTextFormat dates_;
+    std::optional<LineSink> sink_;
+};
+
 // The number a row sorts by under --sort; the parser has matched the key to the table.
 double SortNumber(const TDataRec& row, const std::string& key) {
     return static_cast<double>(key == "count" ? row.Count : row.TotalSize);
@@ -123,16 +157,38 @@ int Run(const CliArguments& args) {
     ResultLists lists(collation);
     ScanState state;
     const bool typeStatistics = args.mode.kind == ScanMode::Kind::Types;
-    CliHost host(args.options, typeStatistics, isatty(STDERR_FILENO));
+    // A listing in walk order is written as the walk goes, a batch at a time, so that its
+    // memory stays bounded whatever the number of files; a sorted or reversed one is kept.
+    const bool streamed = !typeStatistics && args.sortBy.empty() && !args.reverse;
+    // Rows coming on the same terminal would break the progress line.
+    const bool rowsOnTerminal = streamed && args.outputFile.empty() && isatty(STDOUT_FILENO);
+    CliHost host(args.options, typeStatistics, isatty(STDERR_FILENO) && !rowsOnTerminal);
     FolderScanner scanner(host, state, lists);
+    constexpr size_t kBatch = 8192; // rows the walk lists before they are written or taken
 
+    std::optional<FileRowWriter> fileRows;
+    if (!typeStatistics) fileRows.emplace(args, locale);
+    int64_t totalSize = 0;
+    size_t listedCount = 0;
+    const auto writeListed = [&] {
+        for (const TFileRec& record : lists.FileList) {
+            if (!args.top || listedCount < *args.top) fileRows->add(record);
+            ++listedCount;
+            totalSize = SaturatingAdd(totalSize, record.Size);
+        }
+        lists.FileList.clear();
+    };
     // A sorted --top listing keeps its N rows as the walk goes, a batch at a time.
     std::optional<TopRows> top;
-    if (!typeStatistics && args.top && !args.sortBy.empty()) {
+    if (streamed) {
+        host.onListed = [&](size_t listed) {
+            if (listed >= kBatch) writeListed();
+        };
+    } else if (!typeStatistics && args.top && !args.sortBy.empty()) {
         top.emplace(*args.top, args.reverse,
                     [&](const TFileRec& row) { return SortKeyOf(row, args.sortBy, collation); });
         host.onListed = [&](size_t listed) {
-            if (listed < 8192) return;
+            if (listed < kBatch) return;
             top->take(lists.FileList);
             lists.FileList.clear();
         };
@@ -151,10 +207,8 @@ int Run(const CliArguments& args) {
         return 1;
     }
 
-    LineSink sink(args.outputFile);
-    int64_t totalSize = 0;
-    size_t listedCount = 0;
     if (typeStatistics) {
+        LineSink sink(args.outputFile);
         std::vector<const TDataRec*> rows;
         for (size_t i = 0; i < lists.TypeIndex.size(); ++i) {
             rows.push_back(&lists.TypeList[lists.TypeIndex[i].Position]);
@@ -172,8 +226,11 @@ int Run(const CliArguments& args) {
                 sink.add(CsvOf(MakeTypeRow(*record, description, locale)));
             }
         }
+        sink.finish();
+    } else if (streamed) {
+        writeListed();
+        fileRows->finish();
     } else {
-        const DateTextFormat dates(locale);
         std::vector<const TFileRec*> rows;
         std::vector<TFileRec> kept;
         if (top) {
@@ -192,18 +249,9 @@ int Run(const CliArguments& args) {
             }
             OrderRows(rows, args, collation);
         }
-        if (!args.json) sink.add(CsvOf(kFileColumns));
-        for (const TFileRec* record : rows) {
-            if (args.json) {
-                sink.add(FileJson(*record));
-            } else if (args.bytes) {
-                sink.add(CsvOf(RawFileCells(*record)));
-            } else {
-                sink.add(CsvOf(MakeFileRow(*record, dates, locale)));
-            }
-        }
+        for (const TFileRec* record : rows) fileRows->add(*record);
+        fileRows->finish();
     }
-    sink.finish();
 
     if (args.summary) {
         if (typeStatistics) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,6 +35,23 @@ Result RunScan(const TempTree& scratch, const std::string& arguments,
     r.out = ReadFile(out);
     r.err = ReadFile(err);
     return r;
+}
+
+// The peak memory of a run of the program, in KiB.
+long PeakKilobytesOf(const TempTree& scratch, const std::string& arguments) {
+    const std::string command = "exec env TZ=UTC LANG=C.UTF-8 " VINTREL_SCAN_BINARY " " +
+                                arguments + " >" + scratch.path("stdout") + " 2>/dev/null";
+    const pid_t child = fork();
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return -1;
+    return usage.ru_maxrss;
 }
 
 } // namespace
@@ -336,4 +354,30 @@ TEST_F(CliRun, TopRowsKeptDuringTheWalkAreThoseOfTheWholeSort) {
         EXPECT_EQ(Lines(top.out), expected) << sort;
         EXPECT_NE(top.err.find("Total files: 9003\n"), std::string::npos) << top.err;
     }
+}
+
+// A listing in walk order is written as the walk goes: its memory does not grow with the
+// number of files (here about 18 MB of paths).
+TEST_F(CliRun, AListingInWalkOrderKeepsFewRowsInMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine";
+#endif
+    const std::string name(200, 'n');
+    for (int folder = 0; folder < 100; ++folder) {
+        const std::string below = "f" + std::to_string(folder) + "/";
+        tree.folder(below);
+        for (int i = 0; i < 600; ++i) {
+            const int fd = ::open(tree.path(below + name + std::to_string(i)).c_str(),
+                                  O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+            ASSERT_GE(fd, 0);
+            ::close(fd);
+        }
+    }
+    const long typeTable = PeakKilobytesOf(scratch, tree.root());
+    const long listing = PeakKilobytesOf(scratch, "--list " + tree.root());
+    ASSERT_GT(typeTable, 0);
+    EXPECT_EQ(ReadFile(scratch.path("stdout")).size() > 60'000u * 200, true);
+    EXPECT_LT(listing, typeTable + 8 * 1024) << "type table " << typeTable << " KiB";
+    // Sorted, the whole listing is kept.
+    EXPECT_GT(PeakKilobytesOf(scratch, "--list --sort name " + tree.root()), listing + 8 * 1024);
 }
