@@ -14,6 +14,9 @@ namespace {
 // Entries read ahead and not yet walked at the most, beside the folders' count: bounds
 // memory where folders are huge.
 constexpr size_t kMaxUnclaimedEntries = size_t{1} << 18;
+// Folders read ahead and not yet walked while reads come from the page cache (fewer than 32
+// leave the helper waiting for room).
+constexpr size_t kMaxUnclaimedWarm = 64;
 
 // The descriptors left beside the program's own files, the walk's open folders and the
 // reads in progress are shared between folders read ahead (each may stay open until the
@@ -222,7 +225,11 @@ void ReadAhead::replaceSlot(const std::shared_ptr<Slot>& slot,
 
 std::shared_ptr<ReadAhead::Slot>
 ReadAhead::nextPending(std::list<std::shared_ptr<Slot>>::iterator from) {
-    if (unclaimed_ >= maxUnclaimed_ || unclaimedEntries_ >= kMaxUnclaimedEntries ||
+    // From the page cache one helper keeps ahead with a few folders; more would only hold
+    // memory while the walk is slower (writing its rows, say).
+    const size_t maxUnclaimed =
+        storageWaits_ ? maxUnclaimed_ : std::min(maxUnclaimed_, kMaxUnclaimedWarm);
+    if (unclaimed_ >= maxUnclaimed || unclaimedEntries_ >= kMaxUnclaimedEntries ||
         from == toWalk_.end())
         return nullptr;
     for (auto it = std::next(from); it != toWalk_.end(); ++it) {
