@@ -128,18 +128,13 @@ bool IsDevtmpfs(dev_t device) {
 
 } // namespace
 
-bool FindRecord::isFolder() const {
-    return attributes & kAttrDirectory;
-}
-
-FindRecord FolderBatch::operator[](size_t i) const {
-    const Entry& e = entries_[i];
-    return FindRecord{std::string_view(listing_.data() + e.nameOffset, e.nameLength),
-                      e.attributes,
-                      e.size,
-                      e.created,
-                      e.modified,
-                      e.detailsKnown};
+void FolderBatch::Listing::reserveRoom(size_t room) {
+    if (capacity_ - size_ >= room) return;
+    const size_t capacity = std::max(size_ + room, 2 * capacity_);
+    auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ > 0) std::memcpy(bytes.get(), bytes_.get(), size_);
+    bytes_ = std::move(bytes);
+    capacity_ = capacity;
 }
 
 void FolderBatch::clear() {
@@ -292,14 +287,12 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
     for (;;) {
         // The kernel writes the listing straight into the batch, which keeps the names there.
         const size_t used = listing.size();
-        if (listing.capacity() - used < kMinReadRoom) {
-            listing.reserve(std::max(used + kMinReadRoom, 2 * listing.capacity()));
-        }
-        listing.resize(listing.capacity());
-        const long got = syscall(SYS_getdents64, fd, listing.data() + used, listing.size() - used);
-        listing.resize(used + static_cast<size_t>(std::max(got, 0L)));
+        listing.reserveRoom(kMinReadRoom);
+        const long got =
+            syscall(SYS_getdents64, fd, listing.data() + used, listing.capacity() - used);
         if (got == 0) return 0;
         if (got < 0) return errno;
+        listing.grow(static_cast<size_t>(got));
         // A record takes at least 24 bytes.
         ReserveGrowing(batch.entries_, batch.entries_.size() + static_cast<size_t>(got) / 24);
 

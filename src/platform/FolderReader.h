@@ -3,6 +3,7 @@
 // included), each non-folder entry with its statx data. Folders are opened relative to
 // their parent, so depth has no path-length limit; symbolic links are never followed.
 
+#include "FileAttributes.h"
 #include "LocalTime.h"
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vintrel {
@@ -28,7 +30,7 @@ struct FindRecord {
     // listed but not searched): its size, times and kind are then unknown.
     bool detailsKnown = true;
 
-    bool isFolder() const;
+    bool isFolder() const { return attributes & kAttrDirectory; }
 };
 
 class FolderBatch {
@@ -49,15 +51,46 @@ class FolderBatch {
         uint16_t nameLength; // a record's length is 16 bits, so a name's is less
         bool detailsKnown;
     };
-    // Grows without zeroing, as the kernel writes what it holds.
-    template <typename T> struct UninitializedAllocator : std::allocator<T> {
-        template <typename U> struct rebind { using other = UninitializedAllocator<U>; };
-        template <typename U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
+    // Bytes that grow without being zeroed or touched first, as the kernel writes them.
+    class Listing {
+      public:
+        Listing() = default;
+        Listing(Listing&& other) noexcept { *this = std::move(other); }
+        Listing& operator=(Listing&& other) noexcept {
+            bytes_ = std::move(other.bytes_);
+            size_ = std::exchange(other.size_, 0);
+            capacity_ = std::exchange(other.capacity_, 0);
+            return *this;
+        }
+        char* data() const { return bytes_.get(); }
+        size_t size() const { return size_; }
+        size_t capacity() const { return capacity_; }
+        void clear() { size_ = 0; }
+        // Room for at least `room` more bytes after those used, which are kept.
+        void reserveRoom(size_t room);
+        // The next `count` bytes of the room have been written.
+        void grow(size_t count) { size_ += count; }
+
+      private:
+        std::unique_ptr<char[]> bytes_;
+        size_t size_ = 0;
+        size_t capacity_ = 0;
     };
     // The folder's listing as the kernel wrote it; the entries' names are read in place.
-    std::vector<char, UninitializedAllocator<char>> listing_;
+    Listing listing_;
     std::vector<Entry> entries_;
 };
+
+// Inline: the walk asks for every entry of every folder, some more than once.
+inline FindRecord FolderBatch::operator[](size_t i) const {
+    const Entry& e = entries_[i];
+    return FindRecord{std::string_view(listing_.data() + e.nameOffset, e.nameLength),
+                      e.attributes,
+                      e.size,
+                      e.created,
+                      e.modified,
+                      e.detailsKnown};
+}
 
 // An open folder; closes itself.
 class OpenFolder {

@@ -384,10 +384,12 @@ int ReadAhead::reopen(FolderNode& node) {
 bool ReadPace::note(std::chrono::steady_clock::duration took, size_t entries) {
     microsPerEntry_[noted_++ % kReadsWeighed] =
         std::chrono::duration<float, std::micro>(took).count() / static_cast<float>(entries + 1);
-    std::array<float, kReadsWeighed> sorted = microsPerEntry_;
-    const auto lowerMedian = sorted.begin() + (kReadsWeighed - 1) / 2;
-    std::nth_element(sorted.begin(), lowerMedian, sorted.end());
-    return *lowerMedian > static_cast<float>(slowPerEntry_.count());
+    // The lower median is slow when more than half of the reads are.
+    const auto slow =
+        std::count_if(microsPerEntry_.begin(), microsPerEntry_.end(), [this](float pace) {
+            return pace > static_cast<float>(slowPerEntry_.count());
+        });
+    return static_cast<size_t>(slow) > kReadsWeighed / 2;
 }
 
 // Reads that take much longer per entry than the page cache answers wait for the storage.
