@@ -124,6 +124,18 @@ std::u16string ToUtf16(std::string_view bytes) {
 
 void AppendUtf16LE(std::string& out, std::string_view utf8) {
     for (size_t pos = 0; pos < utf8.size();) {
+        // A run of ASCII, most of a CSV line, is widened in one go.
+        size_t end = pos;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80) ++end;
+        if (end > pos) {
+            size_t at = out.size();
+            out.resize(at + 2 * (end - pos));
+            for (; pos < end; ++pos, at += 2) {
+                out[at] = utf8[pos];
+                out[at + 1] = '\0';
+            }
+            continue;
+        }
         char32_t c = NextCodePoint(utf8, pos);
         if (c >= kRawByteBase) c = 0xFFFD;
         const auto put = [&](char32_t unit) {
