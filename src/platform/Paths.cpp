@@ -48,10 +48,12 @@ std::string_view FileNamePart(std::string_view path) {
 }
 
 std::string_view ExtensionOf(std::string_view name) {
-    const size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos) return {};
-    if (name.find('/', dot) != std::string_view::npos) return {};
-    return name.substr(dot);
+    // From the end: the last dot, unless a folder separator comes after it.
+    for (size_t i = name.size(); i-- > 0;) {
+        if (name[i] == '.') return name.substr(i);
+        if (name[i] == '/') break;
+    }
+    return {};
 }
 
 std::string WithTrailingBackslash(std::string_view folder) {

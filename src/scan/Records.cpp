@@ -51,15 +51,27 @@ void TDataRec::AddFile(const FindRecord& entry, const Collation& collation) {
 }
 
 int TDataIndexList::IndexOfType(std::string_view typeText) const {
-    if (const int exact = byExact_.find(typeText); exact >= 0) return entries_[exact].Position;
-    std::string key = collation_->equalityKey(typeText);
-    if (const int found = byKey_.find(key); found >= 0) {
-        byExact_.insert(typeText, found);
-        return entries_[found].Position;
+    RecentType* recent = nullptr;
+    uint64_t bytes = 0;
+    if (typeText.size() <= sizeof bytes) {
+        for (const char c : typeText) bytes = bytes << 8 | static_cast<unsigned char>(c);
+        recent = &recent_[((bytes + typeText.size()) * 0x9E3779B97F4A7C15ULL) >> 54];
+        if (recent->bytes == bytes && recent->length == typeText.size()) return recent->position;
     }
-    missText_ = typeText;
-    missKey_ = std::move(key);
-    return -1;
+    int index = byExact_.find(typeText);
+    if (index < 0) {
+        std::string key = collation_->equalityKey(typeText);
+        index = byKey_.find(key);
+        if (index < 0) {
+            missText_ = typeText;
+            missKey_ = std::move(key);
+            return -1;
+        }
+        byExact_.insert(typeText, index);
+    }
+    const int position = entries_[index].Position;
+    if (recent) *recent = {bytes, static_cast<uint32_t>(typeText.size()), position};
+    return position;
 }
 
 int TDataIndexList::add(std::string_view typeText, int position) {
@@ -77,6 +89,7 @@ void TDataIndexList::clear() {
     byExact_.clear();
     missText_.clear();
     missKey_.clear();
+    recent_.fill({});
 }
 
 } // namespace vintrel

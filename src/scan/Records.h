@@ -7,6 +7,7 @@
 #include "FolderReader.h"
 #include "Paths.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -128,11 +129,21 @@ class TDataIndexList {
     void clear();
 
   private:
+    // A type text of up to eight bytes (most are) and the position last found for it.
+    struct RecentType {
+        uint64_t bytes = 0;
+        uint32_t length = UINT32_MAX; // none yet
+        int position = -1;
+    };
+
     const Collation* collation_;
     std::vector<tDataIndex> entries_;
     ExactTextMap byKey_;                     // equality key -> index of the first entry with it
     mutable ExactTextMap byExact_;           // exact bytes -> index, filled on look-up
     mutable std::string missText_, missKey_; // the key of the last miss, reused by add
+    // Asked first: hashing and probing the maps costs over a hundred instructions, and the
+    // walk asks for every file it counts.
+    mutable std::array<RecentType, 1024> recent_{};
 };
 
 // The three result lists of a search.

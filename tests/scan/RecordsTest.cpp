@@ -155,3 +155,27 @@ TEST(Records, AListDrainedHandsEveryRecordInOrderAndEndsEmpty) {
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(list.append(Entry("x"), "").FileName, "x"); // and takes new records again
 }
+
+TEST(Records, RepeatedLookUpsAnswerAsTheFirstAndNothingOutlivesAClear) {
+    const Collation collation("");
+    TDataIndexList index(collation);
+    const std::vector<std::string> types = {"",          ".a",        ".A",       ".1234567",
+                                            ".12345678", ".12345679", ".txt\xFF", ".TXT\xFF"};
+    for (int round = 0; round < 3; ++round) {
+        for (const std::string& type : types) {
+            const int found = index.IndexOfType(type);
+            if (round == 0 && found < 0) index.add(type, static_cast<int>(index.size()) * 10);
+        }
+    }
+    EXPECT_EQ(index.IndexOfType(""), 0);
+    EXPECT_EQ(index.IndexOfType(".a"), 10);
+    EXPECT_EQ(index.IndexOfType(".A"), 10); // letter case only
+    EXPECT_EQ(index.IndexOfType(".1234567"), 20);
+    EXPECT_EQ(index.IndexOfType(".12345678"), 30);
+    EXPECT_EQ(index.IndexOfType(".12345679"), 40);
+    EXPECT_EQ(index.IndexOfType(".txt\xFF"), 50);
+    EXPECT_EQ(index.IndexOfType(".TXT\xFF"), 50);
+    EXPECT_EQ(index.IndexOfType(".b"), -1);
+    index.clear();
+    for (const std::string& type : types) EXPECT_EQ(index.IndexOfType(type), -1) << type;
+}
