@@ -2,13 +2,14 @@
 
 #include "ShownText.h"
 
+#include <algorithm>
 #include <fnmatch.h>
 #include <QFile>
 #include <QMimeDatabase>
-#include <QSet>
 #include <QStandardPaths>
 #include <QString>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace vintrel {
@@ -19,6 +20,11 @@ constexpr int kMaxDescriptionLength = 80;
 
 std::string Limited(const QString& text) {
     return text.left(kMaxDescriptionLength).toStdString();
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // The names the MIME database can know at all, from its glob patterns, so that the many
@@ -40,16 +46,25 @@ class KnownNames {
         }
     }
 
-    bool mayKnow(const QString& fileName) const {
-        const QString name = fileName.toLower();
-        for (qsizetype dot = name.indexOf(u'.'); dot >= 0; dot = name.indexOf(u'.', dot + 1)) {
-            if (suffixes_.contains(name.mid(dot + 1))) return true;
+    // Whether the database may know a file named "x" + the type text.
+    bool mayKnow(std::string_view typeText) const {
+        std::string name = "x" + std::string(typeText);
+        if (IsAscii(name)) { // no Unicode case mapping needed
+            for (char& c : name) {
+                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            }
+        } else {
+            name = ShownText(name).toLower().toStdString();
         }
-        const std::string bytes = name.toStdString();
-        for (const std::string& pattern : others_) {
-            const char first = pattern.front();
-            if (first != '*' && first != '?' && first != '[' && first != bytes.front()) continue;
-            if (fnmatch(pattern.c_str(), bytes.c_str(), 0) == 0) return true;
+        for (size_t dot = name.find('.'); dot != std::string::npos; dot = name.find('.', dot + 1)) {
+            if (suffixes_.contains(std::string_view(name).substr(dot + 1))) return true;
+        }
+        for (const OtherPattern& other : others_) {
+            const char first = other.pattern.front();
+            if (first != '*' && first != '?' && first != '[' && first != name.front()) continue;
+            if (!name.ends_with(other.ending) || name.find(other.contained) == std::string::npos)
+                continue;
+            if (fnmatch(other.pattern.c_str(), name.c_str(), 0) == 0) return true;
         }
         return false;
     }
@@ -74,20 +89,53 @@ class KnownNames {
         const bool simple = pattern.startsWith(QLatin1String("*.")) && !suffix.contains(u'*') &&
                             !suffix.contains(u'?') && !suffix.contains(u'[');
         if (simple) {
-            suffixes_.insert(suffix);
+            suffixes_.insert(suffix.toStdString());
         } else {
-            others_.push_back(pattern.toStdString());
+            std::string bytes = pattern.toStdString();
+            // After leading stars, the characters up to the next special one are in every
+            // name the pattern matches: most names are then ruled out without fnmatch.
+            const size_t start = bytes.find_first_not_of('*');
+            const size_t end = bytes.find_first_of("*?[\\", start);
+            std::string contained =
+                start == std::string::npos ? "" : bytes.substr(start, end - start);
+            // Likewise the characters after the last special one end every such name.
+            const size_t lastSpecial = bytes.find_last_of("*?[]\\");
+            std::string ending =
+                lastSpecial == std::string::npos ? bytes : bytes.substr(lastSpecial + 1);
+            others_.push_back({std::move(bytes), std::move(contained), std::move(ending)});
         }
     }
 
-    QSet<QString> suffixes_;          // of the patterns "*.suffix"
-    std::vector<std::string> others_; // every other pattern, lower-case
+    struct OtherPattern {
+        std::string pattern;   // lower-case
+        std::string contained; // a part of every name it matches
+        std::string ending;    // the end of every name it matches
+    };
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_set<std::string, TextHash, std::equal_to<>> suffixes_; // of "*.suffix"
+    std::vector<OtherPattern> others_;                                    // every other pattern
 };
 
 } // namespace
 
 std::string FallbackTypeDescription(std::string_view typeText) {
-    const QString bare = ShownText(typeText.empty() ? typeText : typeText.substr(1));
+    const std::string_view bareBytes = typeText.empty() ? typeText : typeText.substr(1);
+    // ASCII, most names, needs no Unicode case mapping: a type table can hold 100,000 of them.
+    if (!bareBytes.empty() && IsAscii(bareBytes)) {
+        std::string text(bareBytes);
+        for (char& c : text) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        }
+        text += " File";
+        text.resize(std::min(text.size(), static_cast<size_t>(kMaxDescriptionLength)));
+        return text;
+    }
+    const QString bare = ShownText(bareBytes);
     if (bare.isEmpty()) return "File";
     return Limited(bare.toUpper() + QStringLiteral(" File"));
 }
@@ -95,14 +143,14 @@ std::string FallbackTypeDescription(std::string_view typeText) {
 std::string GetTypeDescription(std::string_view typeText) {
     static const QMimeDatabase database;
     static const KnownNames known(database);
-    const QString fileName = QStringLiteral("x") + ShownText(typeText);
-    if (!known.mayKnow(fileName)) return FallbackTypeDescription(typeText);
+    if (!known.mayKnow(typeText)) return FallbackTypeDescription(typeText);
     // Only the look-ups of the database are worth keeping (about 30 us each).
     static std::unordered_map<std::string, std::string> cache;
     if (const auto found = cache.find(std::string(typeText)); found != cache.end()) {
         return found->second;
     }
-    const QList<QMimeType> types = database.mimeTypesForFileName(fileName);
+    const QList<QMimeType> types =
+        database.mimeTypesForFileName(QStringLiteral("x") + ShownText(typeText));
     std::string description;
     if (!types.isEmpty() && !types.first().comment().isEmpty()) {
         description = Limited(types.first().comment());

@@ -22,6 +22,9 @@ TEST(TypeDescription, UnknownTypesFallBackToTheirName) {
     EXPECT_EQ(GetTypeDescription("."), "File");
     EXPECT_EQ(GetTypeDescription(".\xFF"), "\xEF\xBF\xBD File");
     EXPECT_EQ(FallbackTypeDescription(".zqx"), "ZQX File");
+    EXPECT_EQ(FallbackTypeDescription(".a-b_9\x01"), "A-B_9\x01 File");
+    EXPECT_EQ(FallbackTypeDescription("." + std::string(90, 'q')), std::string(80, 'Q'));
+    EXPECT_EQ(FallbackTypeDescription("." + std::string(76, 'q')), std::string(76, 'Q') + " Fil");
 }
 
 TEST(TypeDescription, AgreesWithTheMimeDatabaseOnEveryKindOfGlob) {
@@ -30,7 +33,8 @@ TEST(TypeDescription, AgreesWithTheMimeDatabaseOnEveryKindOfGlob) {
     const QMimeDatabase database;
     for (const char* type : {".txt",   ".JPG",     ".Tar",     ".gz",      ".1",   ".7",   ".anim3",
                              ".animj", ".c~",      ".c,v",     ".x%",      ".so",  ".pdf", ".md",
-                             ".zqx",   ".x00017q", ".desktop", ".DeskTop", ".qml", ".h++", "."}) {
+                             ".zqx",   ".x00017q", ".desktop", ".DeskTop", ".qml", ".h++", ".",
+                             ".so.1",  ".anim",    ".v",       ".vdr",     ".[1]", ".*",   ".~"}) {
         const QList<QMimeType> types =
             database.mimeTypesForFileName(QStringLiteral("x") + QString::fromUtf8(type));
         const std::string expected = !types.isEmpty() && !types.first().comment().isEmpty()
