@@ -42,20 +42,19 @@ char32_t NextCodePoint(std::string_view text, size_t& pos) {
     return code;
 }
 
-namespace {
-// Whether any of the eight bytes from `at` is not ASCII.
-bool AnyNonAscii8(const char* at) {
-    uint64_t word = 0;
-    std::memcpy(&word, at, sizeof word);
-    return (word & 0x8080808080808080ULL) != 0;
+size_t AsciiRunEnd(std::string_view text, size_t from) {
+    size_t end = from;
+    for (uint64_t word = 0; end + sizeof word <= text.size(); end += sizeof word) {
+        std::memcpy(&word, text.data() + end, sizeof word);
+        if ((word & 0x8080808080808080ULL) != 0) break;
+    }
+    while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+    return end;
 }
-} // namespace
 
 bool IsValidUtf8(std::string_view text) {
-    for (size_t pos = 0; pos < text.size();) {
-        // Names are mostly ASCII: skipped eight bytes at a time.
-        while (pos + 8 <= text.size() && !AnyNonAscii8(text.data() + pos)) pos += 8;
-        if (pos < text.size() && NextCodePoint(text, pos) >= kRawByteBase) return false;
+    for (size_t pos = AsciiRunEnd(text, 0); pos < text.size(); pos = AsciiRunEnd(text, pos)) {
+        if (NextCodePoint(text, pos) >= kRawByteBase) return false;
     }
     return true;
 }
@@ -125,8 +124,7 @@ std::u16string ToUtf16(std::string_view bytes) {
 void AppendUtf16LE(std::string& out, std::string_view utf8) {
     for (size_t pos = 0; pos < utf8.size();) {
         // A run of ASCII, most of a CSV line, is widened in one go.
-        size_t end = pos;
-        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80) ++end;
+        const size_t end = AsciiRunEnd(utf8, pos);
         if (end > pos) {
             size_t at = out.size();
             out.resize(at + 2 * (end - pos));

@@ -16,6 +16,12 @@ char32_t NextCodePoint(std::string_view text, size_t& pos);
 
 bool IsValidUtf8(std::string_view text);
 
+// Where the run of ASCII bytes that starts at `from` ends (eight bytes at a time).
+size_t AsciiRunEnd(std::string_view text, size_t from);
+inline bool IsAscii(std::string_view text) {
+    return AsciiRunEnd(text, 0) == text.size();
+}
+
 // The text as it is shown: valid UTF-8, every ill-formed byte replaced by U+FFFD.
 std::string DisplayText(std::string_view bytes);
 

@@ -22,11 +22,6 @@ std::string Limited(const QString& text) {
     return text.left(kMaxDescriptionLength).toStdString();
 }
 
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // The names the MIME database can know at all, from its glob patterns, so that the many
 // extensions it does not know cost no look-up (about 30 us each). Errs only towards asking.
 class KnownNames {
