@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkgconf
-  libicu-dev libgtest-dev libgmock-dev
+  libicu-dev liburing-dev libgtest-dev libgmock-dev
   qt6-base-dev libglib2.0-dev libfontconfig-dev
   xvfb xauth fonts-dejavu-core
   tzdata shared-mime-info dbus

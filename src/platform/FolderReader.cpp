@@ -24,8 +24,6 @@ namespace {
 
 // The least room given to each read of a listing; the listing's buffer doubles when it lacks it.
 constexpr size_t kMinReadRoom = 8 * 1024;
-// Entries gathered on the stack before they are moved to the batch.
-constexpr size_t kStagedEntries = 16;
 
 // The kernel's record; the NUL-terminated name follows the fixed part.
 struct LinuxDirent64 {
@@ -184,7 +182,9 @@ void OpenFolder::close() {
 }
 
 FolderReader::FolderReader(PseudoFileSystems* pseudo, bool identifyAll)
-    : pseudo_(pseudo ? pseudo : &ownPseudo_), identifyAll_(identifyAll) {}
+    : pseudo_(pseudo ? pseudo : &ownPseudo_), identifyAll_(identifyAll),
+      statx_(AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+             STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_BTIME) {}
 
 int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
     out.close();
@@ -281,7 +281,6 @@ bool PseudoFileSystems::contains(int fd, dev_t device) {
 
 int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
     batch.clear();
-    constexpr unsigned kMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_BTIME;
     const int fd = folder.fd();
     auto& listing = batch.listing_;
     for (;;) {
@@ -296,16 +295,38 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
         // A record takes at least 24 bytes.
         ReserveGrowing(batch.entries_, batch.entries_.size() + static_cast<size_t>(got) / 24);
 
-        // Each system call here switches page tables, so every page touched between two
-        // statx calls is looked up afresh. The loop keeps to the listing, its own stack and
-        // its code: entries are gathered on the stack and moved to the batch in groups.
+        // Entries are gathered in groups, the statx of a group's files asked at once.
         const char* const records = listing.data();
         const size_t end = listing.size();
-        FolderBatch::Entry staged[kStagedEntries];
+        FolderBatch::Entry staged[StatxBatch::kGroup];
         size_t stagedCount = 0;
+        const char* fileNames[StatxBatch::kGroup];
+        size_t fileEntries[StatxBatch::kGroup]; // where each file stands among the staged
+        size_t fileCount = 0;
         const auto moveStaged = [&] {
-            batch.entries_.insert(batch.entries_.end(), staged, staged + stagedCount);
-            stagedCount = 0;
+            statx_.ask(fd, fileNames, fileCount);
+            size_t file = 0;
+            for (size_t i = 0; i < stagedCount; ++i) {
+                FolderBatch::Entry& entry = staged[i];
+                if (file < fileCount && fileEntries[file] == i) {
+                    const int error = statx_.error(file);
+                    const struct statx& sx = statx_.details(file++);
+                    if (error == ENOENT) continue; // gone since the listing was read
+                    if (error != 0) {
+                        // Listed but not examinable (a folder without search permission):
+                        // nothing but the name is known, and no value is made up.
+                        entry.detailsKnown = false;
+                    } else {
+                        entry.attributes |= AttributesOf(sx);
+                        entry.size = static_cast<int64_t>(sx.stx_size);
+                        entry.modified = ToFileTime(sx.stx_mtime);
+                        entry.created =
+                            (sx.stx_mask & STATX_BTIME) ? ToFileTime(sx.stx_btime) : entry.modified;
+                    }
+                }
+                batch.entries_.push_back(entry);
+            }
+            stagedCount = fileCount = 0;
         };
         for (size_t offset = used; offset < end;) {
             const auto* d = reinterpret_cast<const LinuxDirent64*>(records + offset);
@@ -319,23 +340,11 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
             if (d->d_type == DT_DIR) {
                 entry.attributes |= kAttrDirectory;
             } else {
-                struct statx sx {};
-                if (statx(fd, rawName, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &sx) == 0) {
-                    entry.attributes |= AttributesOf(sx);
-                    entry.size = static_cast<int64_t>(sx.stx_size);
-                    entry.modified = ToFileTime(sx.stx_mtime);
-                    entry.created =
-                        (sx.stx_mask & STATX_BTIME) ? ToFileTime(sx.stx_btime) : entry.modified;
-                } else if (errno == ENOENT) {
-                    continue; // gone since the listing was read
-                } else {
-                    // Listed but not examinable (a folder without search permission):
-                    // nothing but the name is known, and no value is made up.
-                    entry.detailsKnown = false;
-                }
+                fileEntries[fileCount] = stagedCount;
+                fileNames[fileCount++] = rawName;
             }
             staged[stagedCount++] = entry;
-            if (stagedCount == kStagedEntries) moveStaged();
+            if (stagedCount == StatxBatch::kGroup) moveStaged();
         }
         moveStaged();
     }

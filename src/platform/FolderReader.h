@@ -5,6 +5,7 @@
 
 #include "FileAttributes.h"
 #include "LocalTime.h"
+#include "StatxBatch.h"
 
 #include <cstdint>
 #include <memory>
@@ -162,6 +163,7 @@ class FolderReader {
     PseudoFileSystems ownPseudo_;
     PseudoFileSystems* pseudo_;
     bool identifyAll_;
+    StatxBatch statx_;
 };
 
 // One path's details, read fresh (links not followed) as the walk reads them: the birth

@@ -1,0 +1,98 @@
+#include "StatxBatch.h"
+
+#include <atomic>
+#include <cerrno>
+#include <liburing.h>
+#include <memory>
+
+namespace vintrel {
+
+namespace {
+std::atomic<bool> gRingsRefused{false};
+constexpr int kUnanswered = -1;
+constexpr unsigned kMaxWorkers = 4;
+} // namespace
+
+StatxBatch::StatxBatch(int flags, unsigned mask) : flags_(flags), mask_(mask) {}
+
+StatxBatch::~StatxBatch() {
+    dropRing();
+}
+
+void StatxBatch::refuseRings(bool refuse) {
+    gRingsRefused.store(refuse);
+}
+
+void StatxBatch::setUpRing() {
+    ringTried_ = true;
+    if (gRingsRefused.load()) return;
+    auto ring = std::make_unique<io_uring>();
+    if (io_uring_queue_init(kGroup, ring.get(), 0) != 0) return; // ENOSYS, EPERM, ENOMEM
+    // A statx that waits for the storage holds a kernel worker; by default a ring may have
+    // four per core. A few each are enough for the storage and keep the threads of a walk
+    // with several readers bounded on large machines (kernels before 5.15 keep theirs).
+    unsigned maxWorkers[2] = {kMaxWorkers, 0}; // bounded, unbounded (0: unchanged)
+    io_uring_register_iowq_max_workers(ring.get(), maxWorkers);
+    ring_ = ring.release();
+}
+
+void StatxBatch::dropRing() {
+    if (ring_ == nullptr) return;
+    io_uring_queue_exit(ring_);
+    delete ring_;
+    ring_ = nullptr;
+}
+
+void StatxBatch::ask(int folder, const char* const* names, size_t count) {
+    if (count == 0) return;
+    if (!ringTried_) setUpRing();
+    errors_.fill(kUnanswered);
+    lastThroughRing_ = ring_ != nullptr;
+    if (ring_ != nullptr && !askThroughRing(folder, names, count)) dropRing();
+    for (size_t i = 0; i < count; ++i) {
+        // Names the ring left unanswered are asked plainly, and so is any error but "gone":
+        // the ring's own refusals (a kernel without its statx, a worker that could not
+        // start) look like statx errors, and errors are rare enough to ask twice.
+        const int ringError = errors_[i];
+        if (ringError == 0 || ringError == ENOENT) continue;
+        errors_[i] = statx(folder, names[i], flags_, mask_, &details_[i]) == 0 ? 0 : errno;
+        if (ringError == EINVAL && errors_[i] == 0) dropRing(); // the kernel cannot do it
+    }
+}
+
+bool StatxBatch::askThroughRing(int folder, const char* const* names, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        io_uring_sqe* sqe = io_uring_get_sqe(ring_); // the ring has room for a whole group
+        io_uring_prep_statx(sqe, folder, names[i], flags_, mask_, &details_[i]);
+        io_uring_sqe_set_data64(sqe, i);
+    }
+    // The kernel writes into details_ until a request completes: every request taken
+    // must have completed before this returns, whatever fails.
+    size_t taken = 0, completed = 0;
+    bool failed = false;
+    while (completed < count && !(failed && completed == taken)) {
+        if (!failed && taken < count) {
+            const int submitted = io_uring_submit_and_wait(ring_, 1);
+            if (submitted > 0) {
+                taken += static_cast<size_t>(submitted);
+            } else if (submitted < 0 && submitted != -EINTR && submitted != -EAGAIN &&
+                       submitted != -EBUSY) {
+                failed = true; // the names not taken are asked plainly
+            }
+        } else {
+            io_uring_cqe* cqe = nullptr;
+            io_uring_wait_cqe(ring_, &cqe); // an interrupted wait is waited again
+        }
+        unsigned head = 0, seen = 0;
+        io_uring_cqe* cqe = nullptr;
+        io_uring_for_each_cqe(ring_, head, cqe) {
+            errors_[cqe->user_data] = cqe->res < 0 ? -cqe->res : 0;
+            ++seen;
+        }
+        io_uring_cq_advance(ring_, seen);
+        completed += seen;
+    }
+    return !failed;
+}
+
+} // namespace vintrel
