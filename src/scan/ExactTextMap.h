@@ -4,6 +4,8 @@
 // table holds only a hash tag and an entry number (8 bytes a slot); the keys lie one after
 // another in one buffer, so growing touches little memory.
 
+#include "LargeBlockAllocator.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,8 +37,8 @@ class ExactTextMap {
     size_t slotOf(uint64_t hash, std::string_view key) const;
     void grow();
 
-    std::vector<uint64_t> slots_; // 0: empty; else hash's high half << 32 | entry number + 1
-    std::vector<Entry> entries_;
+    LargeVector<uint64_t> slots_; // 0: empty; else hash's high half << 32 | entry number + 1
+    LargeVector<Entry> entries_;
     std::string texts_;
 };
 

@@ -5,6 +5,7 @@
 #include "Collation.h"
 #include "ExactTextMap.h"
 #include "FolderReader.h"
+#include "LargeBlockAllocator.h"
 #include "Paths.h"
 
 #include <array>
@@ -137,7 +138,7 @@ class TDataIndexList {
     };
 
     const Collation* collation_;
-    std::vector<tDataIndex> entries_;
+    LargeVector<tDataIndex> entries_;
     ExactTextMap byKey_;                     // equality key -> index of the first entry with it
     mutable ExactTextMap byExact_;           // exact bytes -> index, filled on look-up
     mutable std::string missText_, missKey_; // the key of the last miss, reused by add
@@ -150,7 +151,7 @@ class TDataIndexList {
 struct ResultLists {
     explicit ResultLists(const Collation& collation) : TypeIndex(collation) {}
 
-    std::vector<TDataRec> TypeList;
+    LargeVector<TDataRec> TypeList;
     TDataIndexList TypeIndex;
     TFileList FileList;
 
