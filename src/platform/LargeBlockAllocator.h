@@ -16,6 +16,8 @@ namespace vintrel {
 inline constexpr size_t kHugePage = size_t{2} << 20;
 
 template <typename T> class LargeBlockAllocator {
+    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+
   public:
     using value_type = T;
 
