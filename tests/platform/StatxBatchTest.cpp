@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/audit.h>
