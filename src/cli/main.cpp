@@ -16,6 +16,7 @@
 #include "Version.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -26,15 +27,25 @@ using namespace vintrel;
 namespace {
 
 ScanState* gState = nullptr;
+volatile sig_atomic_t gStopSignal = 0;
 
-extern "C" void OnInterrupt(int) {
+// Ctrl+C, SIGTERM and SIGHUP stop the walk; what was found so far is still written.
+extern "C" void OnStopSignal(int signal) {
+    gStopSignal = signal;
     if (gState) gState->StopRequested.store(true);
+}
+
+void HandleStopSignals(bool handle) {
+    struct sigaction action {};
+    action.sa_handler = handle ? OnStopSignal : SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
 // Lines to standard output (UTF-8, CR LF) or into the CSV file, as they come.
 class LineSink {
   public:
-    explicit LineSink(const std::string& fileName) {
+    explicit LineSink(const std::string& fileName) : fileName_(fileName) {
         if (!fileName.empty()) file_.emplace(fileName);
     }
 
@@ -47,21 +58,31 @@ class LineSink {
         buffer_ += line;
         if (buffer_.size() >= 1 << 16) flush();
     }
-    void finish() {
-        if (file_) file_->finish();
+    // A stopped run's partial result goes to standard output or a descriptor as it is, and
+    // into a file only where it replaces none.
+    void finish(bool stopped) {
+        if (file_ && stopped && !file_->writesDirectly()) {
+            if (!file_->finishIfNew()) {
+                std::fprintf(stderr, "vintrel2-scan: '%s' was left as it was\n",
+                             DisplayText(fileName_).c_str());
+            }
+        } else if (file_) {
+            file_->finish();
+        }
         flush();
-        if (std::fflush(stdout) != 0) throw UserError("Stream write error");
+        if (std::fflush(stdout) != 0) throw UserError(StreamWriteError(errno));
     }
 
   private:
     void flush() {
         if (!buffer_.empty() &&
             std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size()) {
-            throw UserError("Stream write error");
+            throw UserError(StreamWriteError(errno));
         }
         buffer_.clear();
     }
 
+    std::string fileName_;
     std::optional<CsvFileWriter> file_;
     std::string buffer_;
 };
@@ -88,7 +109,7 @@ class FileRowWriter {
             out.add(CsvOf(MakeFileRow(record, dates_, locale_)));
         }
     }
-    void finish() { sink().finish(); }
+    void finish(bool stopped) { sink().finish(stopped); }
 
   private:
     LineSink& sink() {
@@ -194,12 +215,13 @@ int Run(const CliArguments& args) {
         };
     }
     gState = &state;
-    std::signal(SIGINT, OnInterrupt);
+    HandleStopSignals(true);
     // Listed paths are absolute, whatever the folder was given as.
     const std::string folder = AbsolutePath(args.folder);
     scanner.ScanFolder(folder, args.recurse, args.mode);
     host.finish();
-    std::signal(SIGINT, SIG_DFL);
+    HandleStopSignals(false);
+    const bool stopped = state.StopRequested;
 
     if (!state.RootError.empty()) {
         std::fprintf(stderr, "vintrel2-scan: cannot read folder '%s': %s\n",
@@ -226,10 +248,10 @@ int Run(const CliArguments& args) {
                 sink.add(CsvOf(MakeTypeRow(*record, description, locale)));
             }
         }
-        sink.finish();
+        sink.finish(stopped);
     } else if (streamed) {
         writeListed();
-        fileRows->finish();
+        fileRows->finish(stopped);
     } else {
         std::vector<const TFileRec*> rows;
         std::vector<TFileRec> kept;
@@ -250,7 +272,7 @@ int Run(const CliArguments& args) {
             OrderRows(rows, args, collation);
         }
         for (const TFileRec* record : rows) fileRows->add(*record);
-        fileRows->finish();
+        fileRows->finish(stopped);
     }
 
     if (args.summary) {
@@ -286,9 +308,9 @@ int Run(const CliArguments& args) {
                          static_cast<long long>(state.UnreadableEntries));
         }
     }
-    if (state.StopRequested) {
+    if (stopped) {
         std::fputs("vintrel2-scan: stopped; the results are incomplete\n", stderr);
-        return 130;
+        return 128 + (gStopSignal ? gStopSignal : SIGINT);
     }
     return 0;
 }

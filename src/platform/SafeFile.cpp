@@ -1,12 +1,13 @@
 #include "SafeFile.h"
 
+#include "UnnamedFile.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
 #include <linux/magic.h>
-#include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -62,7 +63,8 @@ class Descriptor {
 struct ResolvedTarget {
     Descriptor folder;   // O_PATH
     std::string name;    // the last component; not a link, and perhaps missing
-    bool direct = false; // a link of /proc (/dev/stdout, /proc/self/fd/N): open it as given
+    bool direct = false; // a link of /proc (/proc/PID/fd/N of another process): open it as given
+    int descriptor = -1; // one of our own descriptors (/dev/stdout, /proc/self/fd/N)
 };
 
 // The kernel's rule for protected symlinks: a link in a sticky folder that others may
@@ -75,6 +77,22 @@ bool MayFollow(const struct stat& link, const struct stat& folder) {
 bool OnProc(int folder) {
     struct statfs fs {};
     return fstatfs(folder, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+}
+
+// The descriptor `name` names when `folder` is this process's (or this thread's) /proc fd
+// folder, else -1.
+int OwnDescriptor(int folder, const std::string& name) {
+    if (name.empty() || name.size() > 9 ||
+        name.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    struct stat here {};
+    if (fstat(folder, &here) != 0) return -1;
+    for (const char* own : {"/proc/self/fd", "/proc/thread-self/fd"}) {
+        struct stat st {};
+        if (::stat(own, &st) == 0 && st.st_dev == here.st_dev && st.st_ino == here.st_ino)
+            return std::stoi(name);
+    }
+    return -1;
 }
 
 std::string ReadLinkAt(int folder, const std::string& name) {
@@ -137,7 +155,10 @@ FileWriteResult Resolve(const std::string& fileName, ResolvedTarget& out) {
                                                  "followed");
             }
             if (last && OnProc(out.folder.get())) {
-                out.direct = true; // /proc/self/fd/N: it may name a pipe, not a path
+                // Our own descriptor is written through, where it stands and as it appends;
+                // another process's may name a pipe, not a path.
+                out.descriptor = OwnDescriptor(out.folder.get(), name);
+                out.direct = out.descriptor < 0;
                 return {};
             }
             const std::string target = ReadLinkAt(out.folder.get(), name);
@@ -177,14 +198,6 @@ void SyncFolder(int folder) {
     ::close(fd);
 }
 
-std::string TemporaryName() {
-    static std::mt19937_64 random{std::random_device{}()};
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string name = ".vintrel2-";
-    for (int i = 0; i < 10; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
-    return name + ".tmp";
-}
-
 // A device or a FIFO, written where it is: opened without waiting for a reader; a FIFO
 // that has none after a short while is an error. 0 and the descriptor, or the failure.
 FileWriteResult OpenDirect(int folder, const std::string& name, const std::string& fileName,
@@ -211,16 +224,10 @@ FileWriteResult OpenDirect(int folder, const std::string& name, const std::strin
 
 // A new file beside the target, with the permissions (and, where we may, the owner) the
 // written file is to have.
-FileWriteResult OpenTemporary(int folder, const struct stat* existing, std::optional<mode_t> mode,
-                              std::string& temporary, int& fd) {
-    fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = TemporaryName();
-        fd = openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                    0600);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) return CreateFailure(errno);
+FileWriteResult OpenTemporary(UnnamedFile& file, const struct stat* existing,
+                              std::optional<mode_t> mode) {
+    if (const int error = file.create(0600); error != 0) return CreateFailure(error);
+    const int fd = file.fd();
     if (existing) (void)!fchown(fd, existing->st_uid, existing->st_gid); // root keeps the owner
     const mode_t permissions = mode       ? *mode
                                : existing ? (existing->st_mode & 07777)
@@ -353,7 +360,7 @@ ReplacingFileWriter::ReplacingFileWriter(std::string fileName, std::optional<mod
 
 ReplacingFileWriter::~ReplacingFileWriter() {
     if (fd_ >= 0) ::close(fd_);
-    if (ownsTemporary_) unlinkat(folder_, temporary_.c_str(), 0);
+    temporary_.reset(); // before the folder it is in
     if (folder_ >= 0) ::close(folder_);
 }
 
@@ -362,28 +369,41 @@ FileWriteResult ReplacingFileWriter::open() {
     if (FileWriteResult resolved = Resolve(fileName_, target); !resolved) return fail(resolved);
     folder_ = target.folder.release();
     name_ = target.name;
+    if (target.descriptor >= 0) {
+        way_ = Way::Direct;
+        fd_ = fcntl(target.descriptor, F_DUPFD_CLOEXEC, 0);
+        return fd_ < 0 ? fail(CreateFailure(errno)) : FileWriteResult{};
+    }
     if (target.direct) {
         way_ = Way::Direct;
         return fail(OpenDirect(folder_, name_, fileName_, true, fd_));
     }
-    if (fstatat(folder_, name_.c_str(), &existing_, AT_SYMLINK_NOFOLLOW) != 0) {
+    struct stat existing {};
+    if (fstatat(folder_, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT) return fail(CreateFailure(errno));
         way_ = Way::Temporary;
-        const FileWriteResult opened = OpenTemporary(folder_, nullptr, mode_, temporary_, fd_);
-        ownsTemporary_ = fd_ >= 0;
-        return fail(opened);
+        temporary_ = std::make_unique<UnnamedFile>(folder_, ".vintrel2-");
+        return fail(OpenTemporary(*temporary_, nullptr, mode_));
     }
-    if (S_ISDIR(existing_.st_mode)) return fail(CreateFailure(EISDIR));
-    if (!(existing_.st_mode & S_IWUSR)) return fail(CreateFailure(EACCES, "The file is read-only"));
-    if (!S_ISREG(existing_.st_mode)) {
+    if (S_ISDIR(existing.st_mode)) return fail(CreateFailure(EISDIR));
+    if (S_ISSOCK(existing.st_mode)) return fail(CreateFailure(ENXIO, "A socket is not a file"));
+    // The owner's write bit holds for root too; the access check covers everyone else.
+    if (!(existing.st_mode & S_IWUSR) ||
+        faccessat(folder_, name_.c_str(), W_OK, AT_EACCESS) != 0) {
+        if (errno != 0 && errno != EACCES && errno != EPERM && (existing.st_mode & S_IWUSR))
+            return fail(CreateFailure(errno));
+        return fail(CreateFailure(EACCES, "The file is read-only"));
+    }
+    if (!S_ISREG(existing.st_mode)) {
         way_ = Way::Direct;
         return fail(OpenDirect(folder_, name_, fileName_, false, fd_));
     }
     way_ = Way::Temporary;
-    const FileWriteResult opened = OpenTemporary(folder_, &existing_, mode_, temporary_, fd_);
-    ownsTemporary_ = fd_ >= 0;
-    if (ownsTemporary_) return fail(opened);
+    temporary_ = std::make_unique<UnnamedFile>(folder_, ".vintrel2-");
+    const FileWriteResult opened = OpenTemporary(*temporary_, &existing, mode_);
+    if (opened || temporary_->fd() >= 0) return fail(opened);
     // No file can be made beside it: it is rewritten in place, in one piece, at the end.
+    temporary_.reset();
     way_ = Way::InPlace;
     temporaryError_ = opened.error;
     return {};
@@ -400,27 +420,40 @@ bool ReplacingFileWriter::write(std::string_view bytes) {
         buffer_ += bytes;
         return true;
     }
-    if (WriteAll(fd_, bytes)) return true;
+    if (WriteAll(way_ == Way::Temporary ? temporary_->fd() : fd_, bytes)) return true;
     fail(WriteFailure(errno));
     return false;
 }
 
 FileWriteResult ReplacingFileWriter::commit() {
+    return finish(true);
+}
+
+FileWriteResult ReplacingFileWriter::commitIfNew() {
+    return finish(false);
+}
+
+FileWriteResult ReplacingFileWriter::finish(bool replace) {
     if (failure_.error) return failure_;
-    if (way_ == Way::None) return CreateFailure(EBADF);
-    if (way_ == Way::InPlace)
+    switch (way_) {
+    case Way::None:
+        return CreateFailure(EBADF);
+    case Way::InPlace:
+        if (!replace) return fail(CreateFailure(EEXIST));
         return fail(WriteInPlace(folder_, name_, mode_, buffer_, temporaryError_));
-    if (way_ == Way::Temporary && fsync(fd_) != 0 && errno != EINVAL)
-        return fail(WriteFailure(errno));
-    const int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0) return fail(WriteFailure(errno));
-    if (way_ == Way::Temporary) {
-        if (renameat(folder_, temporary_.c_str(), folder_, name_.c_str()) != 0)
-            return fail(CreateFailure(errno));
-        ownsTemporary_ = false; // it is the file now
-        SyncFolder(folder_);
+    case Way::Direct: {
+        const int closed = ::close(fd_);
+        fd_ = -1;
+        return closed == 0 ? FileWriteResult{} : fail(WriteFailure(errno));
     }
+    case Way::Temporary:
+        break;
+    }
+    if (fsync(temporary_->fd()) != 0 && errno != EINVAL) return fail(WriteFailure(errno));
+    if (const int error = temporary_->publish(name_, replace); error != 0)
+        return fail(CreateFailure(error));
+    if (const int error = temporary_->close(); error != 0) return fail(WriteFailure(error));
+    SyncFolder(folder_);
     return {};
 }
 

@@ -2,7 +2,10 @@
 // Writing a whole file so that a failure never destroys the file that was there: the new
 // bytes go to a temporary file beside it, which replaces it only once complete.
 
+#include "UnnamedFile.h"
+
 #include <csignal>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,8 +29,11 @@ struct FileWriteResult {
 // - A symbolic link is followed only where open() would follow it with protected symlinks:
 //   a link of another user in a sticky folder that everyone may write is refused. A dangling
 //   link creates the file it names, as open(O_CREAT) would.
-// - A read-only file (its owner may not write) is refused.
+// - A read-only file (its owner may not write, or we may not) is refused, as is a socket.
 // - A device or FIFO is written directly; a FIFO that nobody reads is an error, not a wait.
+// - One of our own descriptors (/dev/stdout, /dev/fd/N, /proc/self/fd/N) is written through,
+//   at its position and appending where it appends; it is never reopened or truncated.
+// - The temporary file has no name until it is complete (see UnnamedFile).
 // - Where no temporary file can be made beside a file, it is rewritten in place, but only
 //   after the space for the new content has been reserved.
 // - SIGPIPE and SIGXFSZ are held while writing: they become write errors.
@@ -51,20 +57,25 @@ class ReplacingFileWriter {
     // False once a write has failed; commit() then tells why.
     bool write(std::string_view bytes);
     FileWriteResult commit();
+    // The same, but only where no file of that name exists by then (EEXIST when one does):
+    // a partial result never replaces a complete one. A descriptor, FIFO or device keeps
+    // what was written to it.
+    FileWriteResult commitIfNew();
+    // The bytes went straight where they end up (a descriptor, a FIFO, a device).
+    bool writesDirectly() const { return way_ == Way::Direct; }
 
   private:
     enum class Way { None, Direct, Temporary, InPlace };
     FileWriteResult fail(FileWriteResult result); // keeps the first failure
+    FileWriteResult finish(bool replace);
 
     std::string fileName_;
     std::optional<mode_t> mode_;
     Way way_ = Way::None;
     int folder_ = -1; // the folder the file is in, once every link is followed
     std::string name_;
-    struct stat existing_ {};
-    int fd_ = -1;
-    std::string temporary_;
-    bool ownsTemporary_ = false; // made by us and not yet renamed
+    int fd_ = -1;                            // Direct
+    std::unique_ptr<UnnamedFile> temporary_; // Temporary
     std::string buffer_;         // in place: the whole content
     int temporaryError_ = 0;
     FileWriteResult failure_;

@@ -5,6 +5,7 @@
 #include "Utf8.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace vintrel {
 
@@ -110,10 +111,19 @@ void CsvFileWriter::finish() {
     raiseFor(writer_.commit());
 }
 
+bool CsvFileWriter::finishIfNew() {
+    flush();
+    const FileWriteResult result = writer_.commitIfNew();
+    if (result.failure == FileWriteResult::Failure::Create && result.error == EEXIST) return false;
+    raiseFor(result);
+    return true;
+}
+
 void CsvFileWriter::raiseFor(const FileWriteResult& result) const {
     if (result.failure == FileWriteResult::Failure::Create)
         throw UserError(CannotCreate(fileName_, result));
-    if (result.failure == FileWriteResult::Failure::Write) throw UserError("Stream write error");
+    if (result.failure == FileWriteResult::Failure::Write)
+        throw UserError(StreamWriteError(result.error));
 }
 
 } // namespace vintrel

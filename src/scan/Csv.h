@@ -30,12 +30,17 @@ void SaveLineTextToFile(std::string_view lineText, const std::string& fileName);
 
 // The same file for a line text that comes in pieces, written as it comes (FF FE, then
 // UTF-16 little-endian). The constructor raises "Cannot create file …", finish() raises
-// either message; without finish() the file stays as it was.
+// either message ("Stream write error. " and the reason); without finish() the file stays
+// as it was.
 class CsvFileWriter {
   public:
     explicit CsvFileWriter(std::string fileName);
     void add(std::string_view lineText);
     void finish();
+    // finish() where no file of the name exists (a partial result); false leaves the one
+    // that does as it was. A descriptor, FIFO or device keeps what was written either way.
+    bool finishIfNew();
+    bool writesDirectly() const { return writer_.writesDirectly(); }
 
   private:
     void raiseFor(const FileWriteResult& result) const;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -16,5 +17,10 @@ class ConversionError : public UserError {
   public:
     using UserError::UserError;
 };
+
+// A write that fell short, with the system's reason ("No space left on device").
+inline std::string StreamWriteError(int error) {
+    return error == 0 ? "Stream write error" : "Stream write error. " + std::string(std::strerror(error));
+}
 
 } // namespace vintrel

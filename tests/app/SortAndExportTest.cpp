@@ -202,7 +202,7 @@ TEST_F(SortAndExport, FailingSavesSayWhyAndKeepTheOldFile) {
                                                    "\". No such file or directory.");
     answer = "/dev/full";
     form->SavefiledetailsasCSV1->trigger();
-    EXPECT_EQ(asked.back().text, "Stream write error.");
+    EXPECT_EQ(asked.back().text, "Stream write error. No space left on device.");
     EXPECT_EQ(form->ListView2->rows()->rowCount(), 6); // the tables are unchanged
 }
 

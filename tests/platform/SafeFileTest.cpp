@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -187,4 +189,85 @@ TEST(SafeFile, ReplacedFilesKeepTheirPermissionsUnlessAModeIsGiven) {
     EXPECT_EQ(ReadFile(tree.path("a")), "newer");
     EXPECT_FALSE(WriteFileReplacing(tree.path("missing/a"), "x"));
     EXPECT_EQ(WriteFileReplacing(tree.root(), "x").error, EISDIR);
+}
+
+TEST(SafeFile, OurOwnDescriptorsAreWrittenThroughWithoutTruncating) {
+    TempTree tree;
+    tree.file("log", "PRECIOUS\n");
+    EXPECT_EQ(RunInChild([&] {
+                  // As "command -o /dev/fd/N N>>log": the descriptor appends.
+                  const int appending = ::open(tree.path("log").c_str(), O_WRONLY | O_APPEND);
+                  if (!WriteFileReplacing("/dev/fd/" + std::to_string(appending), "one\n")) return 1;
+                  // As "(echo header; command -o /dev/stdout) > f": it goes on from its position.
+                  const int positioned = ::open(tree.path("f").c_str(), O_WRONLY | O_CREAT, 0644);
+                  if (::write(positioned, "header\n", 7) != 7) return 2;
+                  const std::string self = "/proc/self/fd/" + std::to_string(positioned);
+                  return WriteFileReplacing(self, "two\n") ? 0 : 3;
+              }),
+              0);
+    EXPECT_EQ(ReadFile(tree.path("log")), "PRECIOUS\none\n");
+    EXPECT_EQ(ReadFile(tree.path("f")), "header\ntwo\n");
+}
+
+TEST(SafeFile, AKilledWriteLeavesNoTemporaryFileAndTheOldContent) {
+    TempTree tree;
+    tree.file("out.csv", "complete");
+    for (const bool existing : {true, false}) {
+        const std::string target = tree.path(existing ? "out.csv" : "new.csv");
+        RunInChild([&] {
+            ReplacingFileWriter writer(target);
+            if (!writer.open() || !writer.write(std::string(100'000, 'x'))) _exit(1);
+            raise(SIGKILL);
+            return 0;
+        });
+    }
+    EXPECT_EQ(Names(tree.root()), (std::vector<std::string>{"out.csv"}));
+    EXPECT_EQ(ReadFile(tree.path("out.csv")), "complete");
+}
+
+TEST(SafeFile, APartialResultReplacesNoFile) {
+    TempTree tree;
+    tree.file("out.csv", "complete");
+    ReplacingFileWriter over(tree.path("out.csv"));
+    ASSERT_TRUE(over.open());
+    over.write("partial");
+    EXPECT_EQ(over.commitIfNew().error, EEXIST);
+    EXPECT_EQ(ReadFile(tree.path("out.csv")), "complete");
+
+    ReplacingFileWriter fresh(tree.path("new.csv"));
+    ASSERT_TRUE(fresh.open());
+    fresh.write("partial");
+    tree.file("new.csv", "appeared meanwhile");
+    EXPECT_EQ(fresh.commitIfNew().error, EEXIST);
+    EXPECT_EQ(ReadFile(tree.path("new.csv")), "appeared meanwhile");
+    EXPECT_EQ(Names(tree.root()), (std::vector<std::string>{"new.csv", "out.csv"}));
+}
+
+TEST(SafeFile, AFileWeMayNotWriteIsRefusedWhereTheFolderAllowsReplacingIt) {
+    TempTree tree;
+    tree.file("shared/root.csv", "root's");
+    tree.chmod("shared/root.csv", 0644);
+    tree.chmod("shared", 0777);
+    EXPECT_EQ(RunUnprivileged([&] {
+                  const FileWriteResult result = WriteFileReplacing(tree.path("shared/root.csv"), "x");
+                  return result.text() == "The file is read-only" ? 0 : 1;
+              }),
+              0);
+    EXPECT_EQ(ReadFile(tree.path("shared/root.csv")), "root's");
+    struct stat st {};
+    ASSERT_EQ(stat(tree.path("shared/root.csv").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+}
+
+TEST(SafeFile, ASocketIsNamedAsSuch) {
+    TempTree tree;
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = tree.path("socket");
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    path.copy(address.sun_path, path.size());
+    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(WriteFileReplacing(path, "x").text(), "A socket is not a file");
+    ::close(listening);
 }

@@ -10,7 +10,8 @@ namespace vintrel::test {
 
 class TempTree {
   public:
-    TempTree();
+    // In $TMPDIR or /tmp, or in the folder `in` (a tmpfs, another file system).
+    explicit TempTree(const std::string& in = "");
     ~TempTree();
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
