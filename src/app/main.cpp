@@ -2,9 +2,11 @@
 
 #include "Application.h"
 #include "CommandLine.h"
+#include "StopSignals.h"
 #include "try1.h"
 #include "Version.h"
 
+#include <QWidget>
 #include <cstdio>
 #include <cstring>
 
@@ -34,6 +36,12 @@ int main(int argc, char** argv) {
     }
     vintrel::Application application(argc, argv);
     vintrel::TForm1 form(vintrel::ProgramArguments(argc, argv));
+    const vintrel::StopSignals stopSignals([&form] {
+        while (QWidget* question = QApplication::activeModalWidget()) {
+            if (!question->close()) break;
+        }
+        form.close();
+    });
     form.show();
     return application.exec();
 }
