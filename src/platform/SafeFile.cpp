@@ -252,19 +252,6 @@ int ReadAll(int fd, std::string& text) {
     }
 }
 
-bool WriteAllAt(int fd, std::string_view bytes) {
-    for (size_t done = 0; done < bytes.size();) {
-        const ssize_t put =
-            pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            if (put == 0) errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(put);
-    }
-    return true;
-}
 
 // Space for `size` bytes from the start of the file, within the file-size limit too.
 bool Reserve(int fd, size_t size) {
@@ -339,6 +326,20 @@ WriteSignalsHeld::~WriteSignalsHeld() {
 int ReadWholeFile(const std::string& fileName, std::string& text) {
     const Descriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
     return file ? ReadAll(file.get(), text) : errno;
+}
+
+bool WriteAllAt(int fd, std::string_view bytes, off_t offset) {
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t put = pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                   offset + static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            if (put == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<size_t>(put);
+    }
+    return true;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {

@@ -101,5 +101,7 @@ int ReadWholeFile(const std::string& fileName, std::string& text);
 // Writes all bytes (retrying short writes and EINTR); false with errno set when it cannot.
 // A write that makes no progress counts as ENOSPC.
 bool WriteAll(int fd, std::string_view bytes);
+// The same at a place in the file, without moving its position.
+bool WriteAllAt(int fd, std::string_view bytes, off_t offset = 0);
 
 } // namespace vintrel

@@ -1,7 +1,9 @@
 #include "FileTransfer.h"
 
+#include "FileCopy.h"
 #include "Paths.h"
 #include "SafeFile.h"
+#include "UnnamedFile.h"
 #include "Utf8.h"
 
 #include <cerrno>
@@ -17,42 +19,41 @@ namespace vintrel {
 
 namespace {
 
-constexpr size_t kCopyChunk = 8 << 20; // between two progress reports
-
 struct CopyOutcome {
     bool ok = false;
     bool cancelled = false;
     int error = 0;
+    std::string message; // instead of the error's text, where it says more
     std::vector<std::string> notes;
 };
 
-// Closes the descriptor and removes the temporary file unless it was kept.
-class TemporaryFile {
+CopyOutcome Failed(int error, std::string message = {}) {
+    return {false, false, error, std::move(message), {}};
+}
+
+class Descriptor {
   public:
-    explicit TemporaryFile(std::string pattern) : path_(std::move(pattern)) {
-        fd_ = mkostemp(path_.data(), O_CLOEXEC);
-        created_ = fd_ >= 0;
-    }
-    ~TemporaryFile() {
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
         if (fd_ >= 0) ::close(fd_);
-        if (created_ && !kept_) ::unlink(path_.c_str());
     }
-    int fd() const { return fd_; }
-    const std::string& path() const { return path_; }
-    bool close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0;
-    }
-    void keep() { kept_ = true; }
-    bool valid() const { return created_; }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
 
   private:
-    std::string path_;
-    int fd_ = -1;
-    bool created_ = false;
-    bool kept_ = false;
+    int fd_;
 };
+
+// What an entry that is not a file is, in words.
+std::string KindOf(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISDIR(mode)) return "a folder";
+    return "not a regular file";
+}
 
 std::string Failure(const std::string& path, int error) {
     return DisplayText(path) + ": " + std::strerror(error);
@@ -92,93 +93,82 @@ void SyncFolder(const std::string& folder) {
     ::close(fd);
 }
 
-// Copies the data with copy_file_range, so that a file system can share the blocks or copy
-// on its side; plain reads and writes where it cannot. False with `error` (0 when cancelled).
-bool CopyData(int in, int out, const std::function<bool(int64_t)>& advance, int& error) {
-    bool ranges = true;
-    std::vector<char> buffer;
-    for (;;) {
-        ssize_t copied = -1;
-        if (ranges) {
-            copied = copy_file_range(in, nullptr, out, nullptr, kCopyChunk, 0);
-            if (copied < 0 && errno == EINTR) continue;
-            // Not across these file systems, or a file whose size says nothing (/proc):
-            // the plain way takes over from where the copy stands.
-            if ((copied < 0 &&
-                 (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) ||
-                copied == 0) {
-                ranges = false;
-                continue;
-            }
-        } else {
-            if (buffer.empty()) buffer.resize(1 << 20);
-            copied = ::read(in, buffer.data(), buffer.size());
-            if (copied < 0 && errno == EINTR) continue;
-            if (copied > 0 &&
-                !WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(copied)))) {
-                error = errno;
-                return false;
-            }
-        }
-        if (copied < 0) {
-            error = errno;
-            return false;
-        }
-        if (copied == 0) return true;
-        if (!advance(copied)) {
-            error = 0;
-            return false;
-        }
+// A link is copied as a link, never followed.
+CopyOutcome CopyLink(const std::string& source, const std::string& target, const struct stat& info,
+                     bool replace) {
+    std::vector<char> linkTarget(static_cast<size_t>(info.st_size) + 1);
+    const ssize_t length = readlink(source.c_str(), linkTarget.data(), linkTarget.size());
+    if (length < 0) return Failed(errno);
+    const std::string temporary =
+        std::string(FolderPart(target)) + RandomTemporaryName(".vintrel-copy-");
+    if (symlink(std::string(linkTarget.data(), static_cast<size_t>(length)).c_str(),
+                temporary.c_str()) != 0)
+        return Failed(errno);
+    if (!PutInPlace(temporary, target, replace)) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return Failed(error);
     }
+    SyncFolder(std::string(FolderPart(target)));
+    return {true, false, 0, {}, {}};
 }
 
-// Copies into a temporary file beside the target and puts it in the target's place only
-// when complete.
+// Copies a regular file into a file beside the target that has no name until it is complete
+// and takes the target's place only then. The source is opened without waiting (a FIFO that
+// took its place would block for ever) and must still be the file that was looked at.
 CopyOutcome CopyOne(const std::string& source, const std::string& target, const struct stat& info,
                     bool replace, const std::function<bool(int64_t)>& advance) {
-    TemporaryFile temporary(std::string(FolderPart(target)) + ".vintrel-copy-XXXXXX");
-    if (!temporary.valid()) return {false, false, errno, {}};
-    CopyOutcome outcome;
+    if (S_ISLNK(info.st_mode)) return CopyLink(source, target, info, replace);
+    const std::string shown = DisplayText(source);
+    if (!S_ISREG(info.st_mode))
+        return Failed(EINVAL, shown + ": it is " + KindOf(info.st_mode) + ", not a file");
+    const Descriptor in(
+        ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (in.get() < 0) return Failed(errno);
+    struct stat opened {};
+    if (fstat(in.get(), &opened) != 0) return Failed(errno);
+    if (!S_ISREG(opened.st_mode))
+        return Failed(EINVAL, shown + ": it is now " + KindOf(opened.st_mode) + ", not a file");
+    if (!SameFile(opened, info))
+        return Failed(EINVAL, shown + ": another file took its place meanwhile; it was left out");
+    fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
 
-    if (S_ISLNK(info.st_mode)) {
-        // A link is copied as a link, never followed.
-        std::vector<char> linkTarget(static_cast<size_t>(info.st_size) + 1);
-        const ssize_t length = readlink(source.c_str(), linkTarget.data(), linkTarget.size());
-        if (length < 0) return {false, false, errno, {}};
-        temporary.close();
-        ::unlink(temporary.path().c_str());
-        if (symlink(std::string(linkTarget.data(), static_cast<size_t>(length)).c_str(),
-                    temporary.path().c_str()) != 0) {
-            return {false, false, errno, {}};
-        }
-    } else {
-        if (!S_ISREG(info.st_mode)) return {false, false, EINVAL, {}};
-        const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (in < 0) return {false, false, errno, {}};
-        int error = 0;
-        bool copied = false;
-        {
-            const WriteSignalsHeld held; // past the file-size limit: an error, not an end
-            copied = CopyData(in, temporary.fd(), advance, error);
-        }
-        ::close(in);
-        if (!copied) return {false, error == 0, error, {}};
-        if (fchmod(temporary.fd(), info.st_mode & 07777) != 0) {
-            outcome.notes.push_back(DisplayText(target) +
-                                    ": its permissions could not be kept: " + std::strerror(errno));
-        }
-        const timespec times[2] = {info.st_atim, info.st_mtim};
-        if (futimens(temporary.fd(), times) != 0) {
-            outcome.notes.push_back(
-                DisplayText(target) +
-                ": its modification time could not be kept: " + std::strerror(errno));
-        }
-        if (fsync(temporary.fd()) != 0 && errno != EINVAL) return {false, false, errno, {}};
-        if (!temporary.close()) return {false, false, errno, {}};
+    const std::string folderPath(FolderPart(target));
+    const Descriptor folder(
+        ::open(folderPath.empty() ? "." : folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) return Failed(errno);
+    UnnamedFile temporary(folder.get(), ".vintrel-copy-");
+    if (const int error = temporary.create(0600); error != 0) return Failed(error);
+    int error = 0;
+    {
+        const WriteSignalsHeld held; // past the file-size limit: an error, not an end
+        error = CopyFileData(in.get(), temporary.fd(), advance);
     }
-    if (!PutInPlace(temporary.path(), target, replace)) return {false, false, errno, {}};
-    temporary.keep();
-    SyncFolder(std::string(FolderPart(target)));
+    if (error == ECANCELED) return {false, true, 0, {}, {}};
+    if (error != 0) return Failed(error);
+
+    CopyOutcome outcome;
+    const std::string shownTarget = DisplayText(target);
+    if (fchmod(temporary.fd(), info.st_mode & 07777) != 0) {
+        outcome.notes.push_back(shownTarget +
+                                ": its permissions could not be kept: " + std::strerror(errno));
+    }
+    // After the permissions: an ACL holds them too.
+    for (const std::string& attribute : CopyExtendedAttributes(in.get(), temporary.fd())) {
+        outcome.notes.push_back(shownTarget +
+                                ": its extended attribute " + attribute + " could not be kept");
+    }
+    const timespec times[2] = {opened.st_atim, opened.st_mtim};
+    if (futimens(temporary.fd(), times) != 0) {
+        outcome.notes.push_back(shownTarget + ": its modification time could not be kept: " +
+                                std::strerror(errno));
+    }
+    if (fsync(temporary.fd()) != 0 && errno != EINVAL) return Failed(errno);
+    if (const int published = temporary.publish(std::string(FileNamePart(target)), replace);
+        published != 0)
+        return Failed(published);
+    if (const int closed = temporary.close(); closed != 0) return Failed(closed);
+    SyncFolder(folderPath);
     outcome.ok = true;
     return outcome;
 }
@@ -269,7 +259,8 @@ TransferReport TransferFiles(const std::vector<std::string>& sources, const std:
             break;
         }
         if (!outcome.ok) {
-            report.failures.push_back(outcome.error == EEXIST
+            report.failures.push_back(!outcome.message.empty() ? outcome.message
+                                      : outcome.error == EEXIST
                                           ? DisplayText(target) +
                                                 ": a file of that name appeared meanwhile; it "
                                                 "was not replaced"
