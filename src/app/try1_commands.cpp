@@ -171,7 +171,11 @@ void TForm1::DeleteFiles2Click() {
     std::vector<int> rows = ListView2->selectedRows();
     std::reverse(rows.begin(), rows.end());
     std::vector<std::string> paths;
-    for (const int row : rows) paths.emplace_back(ListView2->rows()->exactFirstCell(row));
+    std::vector<FileIdentity> identities;
+    for (const int row : rows) {
+        paths.emplace_back(ListView2->rows()->exactFirstCell(row));
+        identities.push_back(ListView2->rows()->identity(row));
+    }
 
     QProgressDialog progress(QStringLiteral("Deleting files..."), QStringLiteral("Cancel"), 0,
                              static_cast<int>(paths.size()), this);
@@ -192,7 +196,7 @@ void TForm1::DeleteFiles2Click() {
         QCoreApplication::processEvents();
         return !progress.wasCanceled();
     };
-    const DeleteReport report = DeleteFiles(paths, callbacks);
+    const DeleteReport report = DeleteFiles(paths, callbacks, identities);
     progress.close();
 
     std::vector<bool> gone(static_cast<size_t>(ListView2->rows()->rowCount()), false);

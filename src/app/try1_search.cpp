@@ -227,7 +227,7 @@ void TForm1::BuildFileTable(const ScanMode& mode) {
         if (state_.StopRequested) return false;
         row.clear();
         AppendFileRow(row, record, dates, locale_, '\0');
-        rows->appendJoinedRow(row, record.FileName);
+        rows->appendJoinedRow(row, record.FileName, record.Identity);
         return true;
     });
     rows->commitRows();

@@ -184,7 +184,7 @@ void OpenFolder::close() {
 FolderReader::FolderReader(PseudoFileSystems* pseudo, bool identifyAll)
     : pseudo_(pseudo ? pseudo : &ownPseudo_), identifyAll_(identifyAll),
       statx_(AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-             STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_BTIME) {}
+             STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME) {}
 
 int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
     out.close();
@@ -322,6 +322,7 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
                         entry.modified = ToFileTime(sx.stx_mtime);
                         entry.created =
                             (sx.stx_mask & STATX_BTIME) ? ToFileTime(sx.stx_btime) : entry.modified;
+                        entry.identity = {makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino};
                     }
                 }
                 batch.entries_.push_back(entry);
@@ -336,7 +337,7 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
             const std::string_view name(rawName);
             const uint32_t hidden = IsHiddenName(name) ? kAttrHidden : 0;
             FolderBatch::Entry entry{
-                nameOffset, 0, 0, 0, hidden, static_cast<uint16_t>(name.size()), true};
+                nameOffset, 0, 0, 0, hidden, static_cast<uint16_t>(name.size()), true, {}};
             if (d->d_type == DT_DIR) {
                 entry.attributes |= kAttrDirectory;
             } else {

@@ -21,6 +21,16 @@
 namespace vintrel {
 
 // One directory entry as the walk sees it.
+// Which file an entry is, to tell it from another that takes its name later; zero where the
+// entry's details could not be read.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+
+    bool known() const { return inode != 0; }
+    bool operator==(const FileIdentity&) const = default;
+};
+
 struct FindRecord {
     std::string_view name; // NUL-terminated in its batch
     uint32_t attributes = 0;
@@ -30,6 +40,7 @@ struct FindRecord {
     // False when the entry is listed but its details cannot be read (a folder that may be
     // listed but not searched): its size, times and kind are then unknown.
     bool detailsKnown = true;
+    FileIdentity identity; // of files; folders are not asked
 
     bool isFolder() const { return attributes & kAttrDirectory; }
 };
@@ -51,6 +62,7 @@ class FolderBatch {
         uint32_t attributes;
         uint16_t nameLength; // a record's length is 16 bits, so a name's is less
         bool detailsKnown;
+        FileIdentity identity;
     };
     // Bytes that grow without being zeroed or touched first, as the kernel writes them.
     class Listing {
@@ -90,7 +102,8 @@ inline FindRecord FolderBatch::operator[](size_t i) const {
                       e.size,
                       e.created,
                       e.modified,
-                      e.detailsKnown};
+                      e.detailsKnown,
+                      e.identity};
 }
 
 // An open folder; closes itself.

@@ -16,7 +16,7 @@ const TFileRec& TFileList::append(const FindRecord& entry, std::string_view fold
     if (addSeparator) *at++ = '/';
     std::copy(entry.name.begin(), entry.name.end(), at);
     records_.push_back({std::string_view(text, length), entry.created, entry.modified,
-                        FileSizeOf(entry), entry.attributes});
+                        FileSizeOf(entry), entry.attributes, entry.identity});
     ++blocks_.back().records;
     return records_.back();
 }

@@ -26,6 +26,7 @@ struct TFileRec {
     FileTime Modified;
     int64_t Size;
     uint32_t Attributes;
+    FileIdentity Identity; // which file was listed, so that a command acts on no other
 };
 
 // The listed files in the order the walk accepted them. Paths are stored in large blocks

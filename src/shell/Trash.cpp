@@ -17,6 +17,17 @@ bool IsGone(const std::string& path) {
     return lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
+// Why the entry at `path` is not the file that was listed, or nothing. A path that is gone
+// says nothing here: the trash reports it.
+std::string ChangedSinceListed(const std::string& path, FileIdentity listed) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return {};
+    if (S_ISDIR(st.st_mode)) return "it is now a folder; it was left as it is";
+    if (listed.known() && (st.st_dev != listed.device || st.st_ino != listed.inode))
+        return "another file took its place since it was listed; it was left as it is";
+    return {};
+}
+
 } // namespace
 
 TrashResult MoveToTrash(const std::string& path) {
@@ -38,7 +49,8 @@ std::string DeleteForGood(const std::string& path) {
     return std::strerror(errno);
 }
 
-DeleteReport DeleteFiles(const std::vector<std::string>& paths, const DeleteCallbacks& callbacks) {
+DeleteReport DeleteFiles(const std::vector<std::string>& paths, const DeleteCallbacks& callbacks,
+                         const std::vector<FileIdentity>& identities) {
     DeleteReport report;
     report.gone.assign(paths.size(), false);
     bool forGoodToAll = false;
@@ -47,6 +59,12 @@ DeleteReport DeleteFiles(const std::vector<std::string>& paths, const DeleteCall
         if (callbacks.progress && !callbacks.progress(i, paths.size(), path)) {
             report.cancelled = true;
             break;
+        }
+        const std::string changed =
+            ChangedSinceListed(path, i < identities.size() ? identities[i] : FileIdentity{});
+        if (!changed.empty()) {
+            report.failures.push_back(DisplayText(path) + ": " + changed);
+            continue;
         }
         const TrashResult trashed = MoveToTrash(path);
         if (trashed.outcome == TrashResult::Outcome::Failed) {
@@ -68,6 +86,13 @@ DeleteReport DeleteFiles(const std::vector<std::string>& paths, const DeleteCall
                 continue;
             }
             forGoodToAll = forGoodToAll || answer == DeleteAnswer::YesToAll;
+            // The question may have taken a while.
+            const std::string changedMeanwhile =
+                ChangedSinceListed(path, i < identities.size() ? identities[i] : FileIdentity{});
+            if (!changedMeanwhile.empty()) {
+                report.failures.push_back(DisplayText(path) + ": " + changedMeanwhile);
+                continue;
+            }
             if (const std::string failure = DeleteForGood(path); !failure.empty()) {
                 report.failures.push_back(DisplayText(path) + ": " + failure);
                 continue;

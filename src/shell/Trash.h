@@ -2,6 +2,8 @@
 // The desktop's trash (freedesktop trash through GIO), where the file manager can restore
 // what was deleted, and deleting many files with it.
 
+#include "FolderReader.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,6 +39,10 @@ struct DeleteReport {
 
 // Sends each file to the trash, in the order given; where the trash cannot take one, asks
 // before deleting it for good. A file counts as gone only when it is no longer there.
-DeleteReport DeleteFiles(const std::vector<std::string>& paths, const DeleteCallbacks& callbacks);
+// An entry that is now a folder, or another file than `identities` says was listed (where
+// known), is left as it is and counted as failed. The trash goes by path: between this
+// check and the trash a short window remains.
+DeleteReport DeleteFiles(const std::vector<std::string>& paths, const DeleteCallbacks& callbacks,
+                         const std::vector<FileIdentity>& identities = {});
 
 } // namespace vintrel

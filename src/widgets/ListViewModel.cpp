@@ -18,21 +18,21 @@ ListViewModel::Row ListViewModel::MakeRow(const std::vector<std::string>& cells,
     Row row;
     size_t length = cells.size() + exact.size() + 1;
     for (const std::string& cell : cells) length += cell.size();
-    row.reserve(length);
+    row.text.reserve(length);
     for (size_t i = 0; i < cells.size(); ++i) {
-        if (i > 0) row += '\0';
-        row += cells[i];
+        if (i > 0) row.text += '\0';
+        row.text += cells[i];
     }
     if (!exact.empty() && exact != cells.front()) {
-        row += '\0';
-        row += exact;
+        row.text += '\0';
+        row.text += exact;
     }
-    row.shrink_to_fit();
+    row.text.shrink_to_fit();
     return row;
 }
 
 std::string_view ListViewModel::cell(int rowIndex, int column) const {
-    std::string_view row = rows_[static_cast<size_t>(rowIndex)];
+    std::string_view row = rows_[static_cast<size_t>(rowIndex)].text;
     for (int i = 0; i < column; ++i) {
         const size_t end = row.find('\0');
         if (end == std::string_view::npos) return {};
@@ -43,7 +43,7 @@ std::string_view ListViewModel::cell(int rowIndex, int column) const {
 
 std::string_view ListViewModel::exactFirstCell(int rowIndex) const {
     // What follows the last cell, when anything does, is the exact first cell.
-    std::string_view row = rows_[static_cast<size_t>(rowIndex)];
+    std::string_view row = rows_[static_cast<size_t>(rowIndex)].text;
     for (size_t i = 0; i < columns_.size(); ++i) {
         const size_t end = row.find('\0');
         if (end == std::string_view::npos) return cell(rowIndex, 0);
@@ -96,7 +96,8 @@ void ListViewModel::appendRow(const std::vector<std::string>& cells,
     pending_.push_back(MakeRow(cells, exactFirstCell));
 }
 
-void ListViewModel::appendJoinedRow(std::string joinedCells, std::string_view exactFirstCell) {
+void ListViewModel::appendJoinedRow(std::string joinedCells, std::string_view exactFirstCell,
+                                    FileIdentity identity) {
     if (!joinedCells.empty() && joinedCells.back() == '\0') joinedCells.pop_back();
     const std::string_view first = std::string_view(joinedCells).substr(0, joinedCells.find('\0'));
     if (!exactFirstCell.empty() && exactFirstCell != first) {
@@ -104,7 +105,7 @@ void ListViewModel::appendJoinedRow(std::string joinedCells, std::string_view ex
         joinedCells += exactFirstCell;
     }
     joinedCells.shrink_to_fit();
-    pending_.push_back(std::move(joinedCells));
+    pending_.push_back({std::move(joinedCells), identity});
 }
 
 void ListViewModel::commitRows() {

@@ -3,6 +3,8 @@
 // that a table holds millions of rows, plus the exact bytes of the first cell where they
 // differ from its text (a file name that is not UTF-8).
 
+#include "FolderReader.h"
+
 #include <functional>
 #include <QAbstractTableModel>
 #include <QPixmap>
@@ -30,8 +32,10 @@ class ListViewModel : public QAbstractTableModel {
     // Rows are appended to a pending batch that the view sees only at commitRows(): a fill
     // of many rows is shown in a few steps instead of one per row.
     void appendRow(const std::vector<std::string>& cells, std::string_view exactFirstCell = {});
-    // A row whose cells are already joined, each followed by '\0'.
-    void appendJoinedRow(std::string joinedCells, std::string_view exactFirstCell = {});
+    // A row whose cells are already joined, each followed by '\0'; `identity`: the file the
+    // row stands for, where it is one.
+    void appendJoinedRow(std::string joinedCells, std::string_view exactFirstCell = {},
+                         FileIdentity identity = {});
     void commitRows();
 
     void clear();
@@ -40,6 +44,7 @@ class ListViewModel : public QAbstractTableModel {
     std::string_view cell(int row, int column) const;
     // The exact bytes behind the first cell (a path or a type text).
     std::string_view exactFirstCell(int row) const;
+    FileIdentity identity(int row) const { return rows_[static_cast<size_t>(row)].identity; }
     const Column& column(int index) const { return columns_[static_cast<size_t>(index)]; }
 
     // The image place before each row's first column.
@@ -52,9 +57,12 @@ class ListViewModel : public QAbstractTableModel {
     void reorder(const std::vector<int>& order);
 
   private:
-    // The cells joined by '\0' (no text holds one), then, after one more '\0', the exact
-    // first cell when it differs from the first cell's text.
-    using Row = std::string;
+    struct Row {
+        // The cells joined by '\0' (no text holds one), then, after one more '\0', the exact
+        // first cell when it differs from the first cell's text.
+        std::string text;
+        FileIdentity identity;
+    };
     static Row MakeRow(const std::vector<std::string>& cells, std::string_view exact);
 
     std::vector<Column> columns_;

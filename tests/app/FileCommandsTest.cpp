@@ -216,6 +216,29 @@ TEST_F(Commands, DeleteGoesToTheTrashOnlyWhenConfirmed) {
     EXPECT_EQ(form->FileCount->text(), "7/6"); // left as it was
 }
 
+TEST_F(Commands, DeleteLeavesAnEntryThatIsNoLongerTheListedFile) {
+    // After the search, a.txt became a folder with files in it, and c.doc another file.
+    ASSERT_EQ(unlink(tree.path("a.txt").c_str()), 0);
+    tree.file("a.txt/precious", "p");
+    ASSERT_EQ(rename(tree.path("B.TXT").c_str(), tree.path("c.doc").c_str()), 0);
+    select({"a.txt", "c.doc", "sub2/e"});
+    answers = {"Yes"};
+    asked.clear();
+    form->DeleteFiles2->trigger();
+    EXPECT_EQ(ReadFile(tree.path("a.txt/precious")), "p");
+    EXPECT_EQ(ReadFile(tree.path("c.doc")), "b");
+    EXPECT_FALSE(Exists(tree.path("sub2/e")));
+    ASSERT_EQ(asked.size(), 2u);
+    const std::string summary = asked[1].text.toStdString();
+    EXPECT_EQ(summary.rfind("1 of 3 files deleted, 2 failed.", 0), 0u) << summary;
+    EXPECT_NE(summary.find(tree.path("a.txt") + ": it is now a folder"), std::string::npos);
+    EXPECT_NE(summary.find(tree.path("c.doc") + ": another file took its place"),
+              std::string::npos);
+    EXPECT_NE(rowOf("a.txt"), -1);
+    EXPECT_NE(rowOf("c.doc"), -1);
+    EXPECT_EQ(rowOf("sub2/e"), -1);
+}
+
 TEST_F(Commands, FilesThatCannotBeTrashedAreAskedAboutOnceForAllAndSummedUp) {
     // tmpfs has no trash folder: each file there needs a question before it goes for good.
     char folder[] = "/dev/shm/vintrel-cmd-XXXXXX";
