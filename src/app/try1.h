@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+class QDropEvent;
 class QMimeData;
 
 namespace vintrel {
@@ -30,6 +31,9 @@ struct MenuItem;
 class TForm1 : public QMainWindow, public Form1Controls {
     Q_OBJECT
   public:
+    // Marks rows dragged out of this window's table (with its process id), so that a drop
+    // of them back onto the window is known where the platform names no drag source.
+    static constexpr const char* kOwnRowsFormat = "application/x-vintrel2-own-rows";
     // arguments: argument 0 is the executable, as ProgramArguments gives them.
     explicit TForm1(const std::vector<std::string>& arguments, QWidget* parent = nullptr);
     ~TForm1() override;
@@ -102,7 +106,7 @@ class TForm1 : public QMainWindow, public Form1Controls {
     // try1_start.cpp
     void FormCreate(const std::vector<std::string>& arguments);
     void setRootFromArgument(const std::string& argument);
-    std::optional<std::string> droppedPath(const QMimeData* dropped) const;
+    std::optional<std::string> droppedPath(const QDropEvent* event) const;
     void FormKeyDown(int key);
     void fitLabels();
     void placeOnScreen();

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMimeData>
 #include <QProgressDialog>
 
 namespace vintrel {
@@ -93,7 +94,11 @@ void TForm1::setUpCommands() {
     // Selected rows dragged out carry what "Copy selected files to clipboard" puts there.
     ListView2->setDragEnabled(true);
     ListView2->setDragDropMode(QAbstractItemView::DragOnly);
-    ListView2->OnDragData = [this] { return MakeFileListData(selectionList()); };
+    ListView2->OnDragData = [this] {
+        QMimeData* rows = MakeFileListData(selectionList());
+        rows->setData(kOwnRowsFormat, QByteArray::number(QCoreApplication::applicationPid()));
+        return rows;
+    };
 }
 
 // The exact paths of the selected rows, in table order.

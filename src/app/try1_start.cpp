@@ -31,6 +31,7 @@
 #include <QScreen>
 #include <QUrl>
 #include <QWindow>
+#include <sys/stat.h>
 
 namespace vintrel {
 
@@ -57,28 +58,41 @@ void TForm1::setRootFromArgument(const std::string& argument) {
 }
 
 // A folder or file dropped from a file manager sets Root as argument 1 does; nothing starts.
-// While a search runs, drops are refused.
-std::optional<std::string> TForm1::droppedPath(const QMimeData* dropped) const {
-    if (searchRunning_ || Button1->text() != QLatin1String("GO") || !dropped->hasUrls())
+// Only a local file that exists is taken: a file: URI of this machine (no host, or
+// localhost) without a NUL byte. Drops while a search runs, and rows dragged out of this
+// window's own table, are refused.
+std::optional<std::string> TForm1::droppedPath(const QDropEvent* event) const {
+    const QMimeData* dropped = event->mimeData();
+    const bool ownRows =
+        event->source() || dropped->data(kOwnRowsFormat) ==
+                               QByteArray::number(QCoreApplication::applicationPid());
+    if (searchRunning_ || Button1->text() != QLatin1String("GO") || ownRows || !dropped->hasUrls())
         return std::nullopt;
     const QList<QUrl> urls = dropped->urls();
-    if (urls.isEmpty() || !urls.first().isLocalFile()) return std::nullopt;
+    if (urls.isEmpty()) return std::nullopt;
+    const QUrl& url = urls.first();
+    if (url.scheme() != QLatin1String("file") ||
+        !(url.host().isEmpty() || url.host() == QLatin1String("localhost")))
+        return std::nullopt;
     // The path's exact bytes, whatever their encoding.
-    const QByteArray bytes =
-        QByteArray::fromPercentEncoding(urls.first().path(QUrl::FullyEncoded).toLatin1());
-    return bytes.toStdString();
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    std::string path = bytes.toStdString();
+    struct stat st {};
+    if (path.empty() || path.find('\0') != std::string::npos || lstat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return path;
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-    if (droppedPath(event->mimeData())) event->acceptProposedAction();
+    if (droppedPath(event)) event->acceptProposedAction();
 }
 
 void TForm1::dragMoveEvent(QDragMoveEvent* event) {
-    if (droppedPath(event->mimeData())) event->acceptProposedAction();
+    if (droppedPath(event)) event->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
-    const std::optional<std::string> path = droppedPath(event->mimeData());
+    const std::optional<std::string> path = droppedPath(event);
     if (!path) return;
     setRootFromArgument(*path);
     event->acceptProposedAction();

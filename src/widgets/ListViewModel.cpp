@@ -70,6 +70,11 @@ QVariant ListViewModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+Qt::ItemFlags ListViewModel::flags(const QModelIndex& index) const {
+    const Qt::ItemFlags base = QAbstractTableModel::flags(index);
+    return index.isValid() ? base | Qt::ItemIsDragEnabled : base;
+}
+
 QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 ||
         section >= static_cast<int>(columns_.size()))

@@ -28,6 +28,8 @@ class ListViewModel : public QAbstractTableModel {
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Rows may be dragged; the view decides whether a drag starts (dragEnabled).
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     // Rows are appended to a pending batch that the view sees only at commitRows(): a fill
     // of many rows is shown in a few steps instead of one per row.

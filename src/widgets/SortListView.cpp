@@ -226,8 +226,8 @@ void TSortListView::startDrag(Qt::DropActions) {
     if (!OnDragData || !hasSelection()) return;
     auto* drag = new QDrag(this);
     drag->setMimeData(OnDragData());
-    // Copy unless the receiver's own modifier rules make it a move or a link.
-    drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
+    // Copy or link only: a file manager that moved the files would leave stale rows behind.
+    drag->exec(Qt::CopyAction | Qt::LinkAction, Qt::CopyAction);
 }
 
 std::vector<int> TSortListView::selectedRows() const {

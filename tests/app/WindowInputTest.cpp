@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
@@ -212,11 +213,9 @@ TEST(WindowInput, NarrowingTheFileTableKeepsTheUsersPlace) {
 
 namespace {
 
-// Drops `paths` (as a file manager offers them: file URIs) onto `target`; true if taken.
-bool DropFiles(QWidget* target, const std::vector<std::string>& paths) {
+// Drops `urls` onto `target`, as a file manager offers them; true if taken.
+bool DropUrls(QWidget* target, const QList<QUrl>& urls) {
     QMimeData data;
-    QList<QUrl> urls;
-    for (const std::string& path : paths) urls << QUrl::fromEncoded(FileUri(path).toLatin1());
     data.setUrls(urls);
     const QPoint at = target->rect().center();
     QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
@@ -225,6 +224,12 @@ bool DropFiles(QWidget* target, const std::vector<std::string>& paths) {
     QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
     QApplication::sendEvent(target, &drop);
     return drop.isAccepted();
+}
+
+bool DropFiles(QWidget* target, const std::vector<std::string>& paths) {
+    QList<QUrl> urls;
+    for (const std::string& path : paths) urls << QUrl::fromEncoded(FileUri(path).toLatin1());
+    return DropUrls(target, urls);
 }
 
 } // namespace
@@ -243,7 +248,7 @@ TEST(WindowInput, DraggedRowsCarryWhatCopyingFilesToTheClipboardPuts) {
     QTest::keyClick(form->ListView2, Qt::Key_C, Qt::ControlModifier);
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
     std::unique_ptr<QMimeData> dragged(form->ListView2->OnDragData());
-    EXPECT_EQ(dragged->formats(), copied->formats());
+    EXPECT_EQ(dragged->formats(), copied->formats() << TForm1::kOwnRowsFormat);
     for (const QString& format : copied->formats())
         EXPECT_EQ(dragged->data(format), copied->data(format)) << format.toStdString();
     EXPECT_EQ(dragged->urls().size(), 2);
@@ -274,4 +279,57 @@ TEST(WindowInput, ADroppedFolderOrFileSetsRootAsTheCommandLineDoes) {
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     EXPECT_FALSE(taken);
     EXPECT_TRUE(form->RootDir->text().contains(QChar(0xFFFD)));
+}
+
+TEST(WindowInput, OnlyExistingLocalFilesAreTakenFromADrop) {
+    TempTree tree;
+    tree.folder("here");
+    auto form = Start(tree.root());
+    const QString before = form->RootDir->text();
+    EXPECT_FALSE(DropUrls(form->RootDir, {QUrl("file://otherhost/etc")}));
+    EXPECT_FALSE(DropUrls(form->RootDir, {QUrl::fromEncoded("file:///tmp/x%00/../../etc")}));
+    EXPECT_FALSE(DropUrls(form->RootDir, {QUrl::fromLocalFile(QString::fromStdString(
+                                             tree.path("here/gone")))}));
+    EXPECT_FALSE(DropUrls(form->RootDir, {QUrl("https://example.org/etc")}));
+    EXPECT_EQ(form->RootDir->text(), before);
+    EXPECT_TRUE(DropUrls(form->RootDir, {QUrl("file://localhost" +
+                                              QString::fromStdString(tree.path("here")))}));
+    EXPECT_EQ(form->RootDir->text().toStdString(), tree.path("here"));
+}
+
+// Pressing a selected row and moving the mouse starts a drag that offers what the clipboard
+// copy holds, as a copy or a link only; dropped on this window, it is not taken.
+TEST(WindowInput, RowsDraggedWithTheMouseOfferCopyOrLinkOnly) {
+    TempTree tree;
+    tree.file("a.txt");
+    tree.file("b.txt");
+    auto form = Start(tree.root());
+    QTest::mouseClick(form->AttribsChk, Qt::LeftButton);
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    form->ListView2->HeaderClick(0);
+    ClickRow(*form, 0);
+    ClickRow(*form, 1, Qt::ControlModifier);
+    const QString root = form->RootDir->text();
+
+    QWidget* viewport = form->ListView2->viewport();
+    const QPoint start = form->ListView2->visualRect(form->ListView2->rows()->index(0, 0)).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, start);
+    for (int step = 1; step <= 4; ++step)
+        QTest::mouseMove(viewport, start + QPoint(0, step * QApplication::startDragDistance()));
+    EXPECT_EQ(form->ListView2->selectedRows(), (std::vector<int>{0, 1})); // the press kept them
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, start + QPoint(0, 40));
+    // Without a display server the drag ends at once; the QDrag stays until events run.
+    QDrag* drag = form->ListView2->findChild<QDrag*>();
+    ASSERT_NE(drag, nullptr);
+    EXPECT_EQ(drag->supportedActions(), Qt::CopyAction | Qt::LinkAction);
+    const QList<QUrl> carried = drag->mimeData()->urls();
+    ASSERT_EQ(carried.size(), 2);
+    EXPECT_EQ(carried[0].toLocalFile().toStdString(), tree.path("a.txt"));
+
+    // Dropped back onto the window, the rows are not taken.
+    const QPoint at = form->RootDir->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, drag->mimeData(), Qt::LeftButton, {});
+    QApplication::sendEvent(form->RootDir, &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    EXPECT_EQ(form->RootDir->text(), root);
 }
