@@ -19,17 +19,22 @@ const char* const kUsage =
     "  --name-mask MASK      file name patterns, e.g. \"report*\"\n"
     "  --created after|equal|before:YYYY-MM-DD\n"
     "  --modified after|equal|before:YYYY-MM-DD\n"
-    "  --size greater|equal|less:KB\n"
+    "  --size greater|equal|less:KB   a size in KB, with \".\" or the locale's decimal\n"
+    "                        separator (1.5 or 1,5)\n"
     "  --attributes=[r][a]   only read-only (r) or archive (a) files; no letter: all files\n"
     "  --list                list every file that is not excluded\n"
-    "  --type TEXT           every file of one type, as the type table shows it (\"\" for none)\n"
+    "  --type TEXT           every file of one type: exactly the files the type table counts\n"
+    "                        under it (\"\" for files without extension; \"*\", \"?\" and \";\"\n"
+    "                        are characters)\n"
     "  --include-hidden      do not exclude hidden files\n"
     "  --include-system      do not exclude system files (devices, FIFOs, sockets)\n"
     "  --no-subfolders       do not walk subfolders\n"
-    "  -o, --output FILE     write a CSV file (UTF-16 with byte-order mark)\n"
+    "  -o, --output FILE     write a CSV file (UTF-16 with byte-order mark); a stopped run\n"
+    "                        leaves an existing FILE as it was\n"
     "  --summary             totals on standard error\n"
     "  --exclude MASK        do not enter folders whose name (or, with a \"/\", whose path\n"
-    "                        below FOLDER) matches; repeatable\n"
+    "                        below FOLDER) matches; a leading \"/\" anchors the mask at\n"
+    "                        FOLDER, a trailing one is ignored; repeatable\n"
     "  -x, --one-file-system do not enter folders on another file system\n"
     "  --bytes               sizes in bytes, dates as ISO 8601 local times with offset\n"
     "  --json                one JSON object per line, raw values\n"
@@ -174,9 +179,9 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             result.outputFile = value();
             if (result.outputFile.empty()) throw UsageError(arg + " needs a file name");
         } else if (arg == "--exclude") {
-            const std::string mask = value();
-            if (mask.empty()) throw UsageError("--exclude needs a folder mask");
-            o.excludeFolders.emplace_back(mask);
+            const std::vector<FolderMask> masks = ParseFolderMasks(value());
+            if (masks.empty()) throw UsageError("--exclude needs a folder mask");
+            o.excludeFolders.insert(o.excludeFolders.end(), masks.begin(), masks.end());
         } else if (arg == "-x" || arg == "--one-file-system") {
             flag();
             o.oneFileSystem = true;

@@ -122,11 +122,9 @@ void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& r
     }
 }
 
-// A mask with a "/" is matched against the path below the root, any other against the name.
 bool FolderScanner::isExcluded(std::string_view relativePath, std::string_view name) const {
-    for (const WildcardPattern& mask : excluded_) {
-        const bool byPath = mask.text().find('/') != std::string::npos;
-        if (mask.matches(byPath ? relativePath : name)) return true;
+    for (const FolderMask& mask : excluded_) {
+        if (mask.matches(relativePath, name)) return true;
     }
     return false;
 }

@@ -52,7 +52,7 @@ class FolderScanner {
     std::unordered_map<std::string, bool> isType_; // extension bytes met -> of that type
     bool recurse_ = true;
     bool running_ = false;
-    std::vector<WildcardPattern> excluded_; // folder masks of this walk
+    std::vector<FolderMask> excluded_; // folder masks of this walk
     size_t rootLength_ = 0;                 // of the root's path in path_
 };
 

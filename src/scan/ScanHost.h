@@ -3,6 +3,7 @@
 // the progress values, and the event pump called once per directory entry.
 
 #include "DateTime.h"
+#include "FolderMask.h"
 #include "Wildcard.h"
 
 #include <atomic>
@@ -39,8 +40,8 @@ struct SearchOptions {
     int fileSizeIndex = -1;
     double fileSizeKb = 0;
 
-    // Folders not entered: by name, or by path below the root when the mask holds a "/".
-    std::vector<WildcardPattern> excludeFolders;
+    // Folders not entered: by name, or by path below the root.
+    std::vector<FolderMask> excludeFolders;
     // Folders on another file system than the root's are not entered.
     bool oneFileSystem = false;
 

@@ -261,6 +261,20 @@ TEST_F(CliRun, ExcludedFoldersAreNotEnteredByNameOrByPathAndAreCounted) {
     EXPECT_NE(r.out.find("node_modules/x.js"), std::string::npos);
     r = RunScan(scratch, "--exclude 'node_*;deep' " + tree.root());
     EXPECT_NE(r.out.find(".js,\"JavaScript program\",1,"), std::string::npos) << r.out;
+
+    // A leading "/" anchors a mask at the root, a trailing one says nothing more.
+    const Result plain = RunScan(scratch, "--list --exclude src/keep " + tree.root());
+    EXPECT_EQ(plain.out.find("z.js"), std::string::npos) << plain.out;
+    for (const char* mask : {"/src/keep", "src/keep/", "/src/keep/", "'x;/src/keep/'"}) {
+        r = RunScan(scratch, std::string("--list --exclude ") + mask + " " + tree.root());
+        EXPECT_EQ(r.out, plain.out) << mask;
+    }
+    r = RunScan(scratch, "--list --exclude /node_modules " + tree.root());
+    EXPECT_EQ(r.out.find(tree.path("node_modules/x.js")), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("src/node_modules/y.js"), std::string::npos) << r.out; // not at the root
+    r = RunScan(scratch, "--list --exclude node_modules/ " + tree.root());
+    EXPECT_EQ(r.out.find("node_modules"), std::string::npos) << r.out;
+    EXPECT_EQ(RunScan(scratch, "--exclude / " + tree.root()).exitCode, 2);
 }
 
 TEST_F(CliRun, OneFileSystemStaysOffAMountedFolder) {
