@@ -23,9 +23,18 @@ void AppendDecimal(std::string& out, int64_t value, int width = 0) {
     out.append(first, end);
 }
 
+// The local time with its offset; where the local date falls outside 1601..9999 (the ends
+// of the range, west or east of Greenwich), the same moment in UTC.
 void AppendIsoLocalTime(std::string& out, FileTime time) {
-    const CivilTime local = ToLocalCivilTime(time);
+    CivilTime local = ToLocalCivilTime(time);
     const int64_t unixSeconds = FloorDiv(time - kUnixEpochInTicks, kTicksPerSecond);
+    if (local.year < 1601 || local.year > 9999) {
+        const int64_t days = FloorDiv(unixSeconds, 86400), second = unixSeconds - days * 86400;
+        CivilFromDays(days, local.year, local.month, local.day);
+        local.hour = static_cast<int>(second / 3600);
+        local.minute = static_cast<int>(second / 60 % 60);
+        local.second = static_cast<int>(second % 60);
+    }
     const int64_t localSeconds = DaysFromCivil(local.year, local.month, local.day) * 86400 +
                                  local.hour * 3600 + local.minute * 60 + local.second;
     const int64_t offset = localSeconds - unixSeconds;

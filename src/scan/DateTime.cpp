@@ -32,10 +32,10 @@ CivilTime DecodeLocalDateTime(LocalDateTime value) {
 
 LocalDateTime FileTimeToLocalDateTime(FileTime time) {
     CivilTime local = ToLocalCivilTime(time);
-    if (local.year > 9999) {
-        // The last UTC moment that a date shows is a later year east of Greenwich.
-        local = CivilTime{9999, 12, 31, 23, 59, 59, 999};
-    }
+    // The first and last UTC moments a date shows fall in 1600 west of Greenwich and in
+    // 10000 east of it: the shown time stays within the dates.
+    if (local.year > 9999) local = CivilTime{9999, 12, 31, 23, 59, 59, 999};
+    if (local.year < 1601) local = CivilTime{1601, 1, 1, 0, 0, 0, 0};
     return EncodeLocalDateTime(local);
 }
 

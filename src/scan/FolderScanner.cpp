@@ -81,7 +81,7 @@ void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& r
         ++state_.VisitedCount;
 
         if (!entry.detailsKnown) {
-            ++state_.UnreadableEntries;
+            if (couldBeShown(entry)) ++state_.UnreadableEntries;
         } else if (entry.isFolder()) {
             if (recurse_ && !IsDotOrDotDot(entry.name) && !excluded_.empty() &&
                 isExcluded(std::string(path_.substr(rootLength_)) + std::string(entry.name),
@@ -135,6 +135,24 @@ bool FolderScanner::isListedType(std::string_view extension) {
     const auto [known, added] = isType_.try_emplace(std::string(extension), false);
     if (added) known->second = lists_.TypeIndex.collation().equalityKey(extension) == typeKey_;
     return known->second;
+}
+
+// An entry listed but not examinable counts where the current options might have shown it:
+// what its name tells (hidden, the masks, the type) is applied, what only its details could
+// tell (dates, size, the system and read-only attributes) is not known.
+bool FolderScanner::couldBeShown(const FindRecord& entry) {
+    const SearchOptions& o = host_.options();
+    if (o.excludeHidden && (entry.attributes & kAttrHidden)) return false;
+    switch (mode_) {
+    case ScanMode::Kind::Types:
+        return true;
+    case ScanMode::Kind::OfType:
+        return isListedType(ExtensionOf(entry.name));
+    case ScanMode::Kind::Filtered:
+        return (!o.singleFile || o.fileType.matches(ExtensionOf(entry.name))) &&
+               (!o.inFile || o.inText.matches(entry.name));
+    }
+    return true;
 }
 
 bool FolderScanner::passesAttributes(const FindRecord& entry, const SearchOptions& o) const {

@@ -36,6 +36,7 @@ class FolderScanner {
   private:
     bool isListedType(std::string_view extension);
     bool isExcluded(std::string_view relativePath, std::string_view name) const;
+    bool couldBeShown(const FindRecord& entry);
 
     void walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& root);
     bool passesAttributes(const FindRecord& entry, const SearchOptions& options) const;

@@ -9,9 +9,14 @@ using vintrel::test::ZoneGuard;
 
 namespace {
 
-// The ISO text as printf writes it, from the local time and the offset in force then.
+// The ISO text as printf writes it, from the local time and the offset in force then; where
+// the local date falls outside 1601..9999, in UTC.
 std::string PrintedIsoTime(FileTime time) {
-    const CivilTime local = ToLocalCivilTime(time);
+    CivilTime local = ToLocalCivilTime(time);
+    if (local.year < 1601 || local.year > 9999) {
+        const ZoneGuard utc("UTC");
+        local = ToLocalCivilTime(time);
+    }
     const int64_t utcSeconds = (time - kUnixEpochInTicks) / kTicksPerSecond -
                                ((time - kUnixEpochInTicks) % kTicksPerSecond < 0);
     const int64_t offset = DaysFromCivil(local.year, local.month, local.day) * 86400 +
@@ -27,7 +32,8 @@ std::string PrintedIsoTime(FileTime time) {
 } // namespace
 
 TEST(RawRows, IsoTimesMatchPrintfInEveryZoneAndAtTheEndsOfTheRange) {
-    for (const char* zone : {"UTC", "Europe/Berlin", "America/St_Johns", "Asia/Kathmandu"}) {
+    for (const char* zone :
+         {"UTC", "Europe/Berlin", "America/St_Johns", "America/New_York", "Asia/Kathmandu"}) {
         ZoneGuard guard(zone);
         for (const int64_t seconds :
              {kFirstUnixSecond, int64_t{-2'500'000'000}, int64_t{-1}, int64_t{0},
@@ -38,6 +44,9 @@ TEST(RawRows, IsoTimesMatchPrintfInEveryZoneAndAtTheEndsOfTheRange) {
     }
     ZoneGuard guard("America/St_Johns");
     EXPECT_EQ(IsoLocalTime(FileTimeFromUnix(1'392'699'960, 0)), "2014-02-18T01:36:00-03:30");
+    EXPECT_EQ(IsoLocalTime(FileTimeFromUnix(kFirstUnixSecond, 0)), "1601-01-01T00:00:00+00:00");
+    ZoneGuard east("Asia/Tokyo");
+    EXPECT_EQ(IsoLocalTime(FileTimeFromUnix(kLastUnixSecond, 0)), "9999-12-31T23:59:59+00:00");
 }
 
 TEST(RawRows, JsonStringsEscapeQuotesBackslashesAndControlBytesOnly) {

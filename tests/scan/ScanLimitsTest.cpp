@@ -127,3 +127,33 @@ TEST(ScanLimits, EntriesWhoseDetailsCannotBeReadAreLeftOutAndCounted) {
     EXPECT_EQ((*result)[3], 1);
     EXPECT_EQ((*result)[4], 2);
 }
+
+TEST(ScanLimits, OnlyEntriesTheOptionsMightHaveShownCountAsUnreadable) {
+    TempTree tree;
+    tree.file("listonly/b.txt");
+    tree.file("listonly/c.doc");
+    tree.file("listonly/.hidden.txt");
+    tree.chmod("listonly", 0444);
+    const auto result = CountsAsUnprivileged<4>([&] {
+        ScanRig rig;
+        rig.scan(tree.root(), ScanMode::Types());
+        const int64_t types = rig.state.UnreadableEntries;
+        rig.host.opts.excludeHidden = false;
+        rig.scan(tree.root(), ScanMode::Types());
+        const int64_t withHidden = rig.state.UnreadableEntries;
+        rig.host.opts.excludeHidden = true;
+        rig.host.opts.singleFile = true;
+        rig.host.opts.fileType = WildcardPattern("*.txt");
+        rig.scan(tree.root(), ScanMode::Filtered());
+        const int64_t masked = rig.state.UnreadableEntries;
+        rig.host.opts.singleFile = false;
+        rig.scan(tree.root(), ScanMode::OfType(".DOC"));
+        return std::array<int64_t, 4>{types, withHidden, masked, rig.state.UnreadableEntries};
+    });
+    tree.chmod("listonly", 0755);
+    ASSERT_TRUE(result);
+    EXPECT_EQ((*result)[0], 2); // not .hidden.txt while hidden files are left out
+    EXPECT_EQ((*result)[1], 3);
+    EXPECT_EQ((*result)[2], 1); // b.txt
+    EXPECT_EQ((*result)[3], 1); // c.doc
+}
