@@ -6,6 +6,7 @@
 #include "Unprivileged.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -202,4 +203,22 @@ TEST(FileCopy, WhatIsNotAFileIsNamed) {
     EXPECT_EQ(report.failures[0], tree.path("src/pipe") + ": it is a FIFO (named pipe), not a file");
     EXPECT_EQ(report.failures[1], "/dev/null: it is a character device, not a file");
     EXPECT_TRUE(Names(tree.path("dst")).empty());
+}
+
+TEST(FileCopy, ACopyKilledHalfWayLeavesNothingBehind) {
+    TempTree tree;
+    tree.file("src/big.bin", std::string(3 << 20, 'b'));
+    tree.file("dst/big.bin", "the older one");
+    RunInChild([&] {
+        TransferCallbacks callbacks;
+        callbacks.replace = [](const ReplaceQuestion&) { return ReplaceAnswer::Yes; };
+        callbacks.progress = [](int64_t done, int64_t, const std::string&) {
+            if (done > 0) raise(SIGKILL); // with the first bytes written
+            return true;
+        };
+        TransferFiles({tree.path("src/big.bin")}, tree.path("dst"), TransferKind::Copy, callbacks);
+        return 0;
+    });
+    EXPECT_EQ(Names(tree.path("dst")), std::vector<std::string>{"big.bin"});
+    EXPECT_EQ(ReadFile(tree.path("dst/big.bin")), "the older one");
 }
