@@ -2,15 +2,37 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <liburing.h>
 #include <memory>
 
 namespace vintrel {
 
 namespace {
+
+using Way = StatxWayChooser::Way;
+
 std::atomic<bool> gRingsRefused{false};
 constexpr int kUnanswered = -1;
 constexpr unsigned kMaxWorkers = 4;
+constexpr int kChoose = -1;
+
+int WayFromEnvironment() {
+    const char* way = std::getenv("VINTREL_STATX_WAY");
+    if (way && std::strcmp(way, "plain") == 0) return static_cast<int>(Way::Plain);
+    if (way && std::strcmp(way, "ring") == 0) return static_cast<int>(Way::Ring);
+    return kChoose;
+}
+std::atomic<int> gForcedWay{WayFromEnvironment()};
+
+int64_t NowNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
 } // namespace
 
 StatxBatch::StatxBatch(int flags, unsigned mask) : flags_(flags), mask_(mask) {}
@@ -23,11 +45,21 @@ void StatxBatch::refuseRings(bool refuse) {
     gRingsRefused.store(refuse);
 }
 
+void StatxBatch::forceWay(const Way* way) {
+    gForcedWay.store(way ? static_cast<int>(*way) : kChoose);
+}
+
 void StatxBatch::setUpRing() {
     ringTried_ = true;
-    if (gRingsRefused.load()) return;
+    if (gRingsRefused.load() || gForcedWay.load() == static_cast<int>(Way::Plain)) {
+        chooser_.ringUnavailable();
+        return;
+    }
     auto ring = std::make_unique<io_uring>();
-    if (io_uring_queue_init(kGroup, ring.get(), 0) != 0) return; // ENOSYS, EPERM, ENOMEM
+    if (io_uring_queue_init(kGroup, ring.get(), 0) != 0) { // ENOSYS, EPERM, ENOMEM
+        chooser_.ringUnavailable();
+        return;
+    }
     // A statx that waits for the storage holds a kernel worker; by default a ring may have
     // four per core. A few each are enough for the storage and keep the threads of a walk
     // with several readers bounded on large machines (kernels before 5.15 keep theirs).
@@ -37,6 +69,7 @@ void StatxBatch::setUpRing() {
 }
 
 void StatxBatch::dropRing() {
+    chooser_.ringUnavailable();
     if (ring_ == nullptr) return;
     io_uring_queue_exit(ring_);
     delete ring_;
@@ -47,8 +80,11 @@ void StatxBatch::ask(int folder, const char* const* names, size_t count) {
     if (count == 0) return;
     if (!ringTried_) setUpRing();
     errors_.fill(kUnanswered);
-    lastThroughRing_ = ring_ != nullptr;
-    if (ring_ != nullptr && !askThroughRing(folder, names, count)) dropRing();
+    const int forced = gForcedWay.load(std::memory_order_relaxed);
+    const Way way = forced == kChoose ? chooser_.next() : static_cast<Way>(forced);
+    lastThroughRing_ = ring_ != nullptr && way == Way::Ring;
+    const int64_t start = NowNanoseconds();
+    if (lastThroughRing_ && !askThroughRing(folder, names, count)) dropRing();
     for (size_t i = 0; i < count; ++i) {
         // Names the ring left unanswered are asked plainly, and so is any error but "gone":
         // the ring's own refusals (a kernel without its statx, a worker that could not
@@ -58,6 +94,7 @@ void StatxBatch::ask(int folder, const char* const* names, size_t count) {
         errors_[i] = statx(folder, names[i], flags_, mask_, &details_[i]) == 0 ? 0 : errno;
         if (ringError == EINVAL && errors_[i] == 0) dropRing(); // the kernel cannot do it
     }
+    chooser_.took(way, NowNanoseconds() - start, static_cast<int64_t>(count));
 }
 
 bool StatxBatch::askThroughRing(int folder, const char* const* names, size_t count) {

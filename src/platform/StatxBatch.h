@@ -1,9 +1,13 @@
 #pragma once
-// statx for a group of names in one folder. Where the kernel allows io_uring, the group goes
-// to it in one system call and runs on its workers: from the page cache that saves a system
-// call per name, and from the storage several inodes are fetched at once. Elsewhere (an old
-// kernel, a sandbox that refuses io_uring) each name is asked with plain statx. The answers
-// are plain statx's either way.
+// statx for a group of names in one folder. Where the kernel allows io_uring, the group can go
+// to it in one system call and run on its workers: from the page cache that saves a system
+// call per name, and from the storage several inodes are fetched at once; but each name is
+// handed to a kernel worker, which on some machines costs more than it saves. So both ways
+// are timed as the walk goes and the cheaper one is used (StatxWayChooser). Where the kernel
+// refuses io_uring (an old kernel, a sandbox) each name is asked with plain statx. The
+// answers are plain statx's either way.
+
+#include "StatxWayChooser.h"
 
 #include <array>
 #include <cstddef>
@@ -36,6 +40,10 @@ class StatxBatch {
     bool askedThroughRing() const { return lastThroughRing_; }
     // For tests: batches set up from now on ask with plain statx, as where io_uring is refused.
     static void refuseRings(bool refuse);
+    // For the bench and tests: every batch asks one way only, or chooses (nullptr); at the
+    // start, VINTREL_STATX_WAY=plain|ring in the environment says the same.
+    static void forceWay(const StatxWayChooser::Way* way);
+    const StatxWayChooser& chooser() const { return chooser_; }
 
   private:
     // False when the ring failed; names it did not answer keep kUnanswered.
@@ -48,6 +56,7 @@ class StatxBatch {
     io_uring* ring_ = nullptr;
     bool ringTried_ = false;
     bool lastThroughRing_ = false;
+    StatxWayChooser chooser_;
     std::array<int, kGroup> errors_{};
     std::array<struct statx, kGroup> details_{};
 };

@@ -101,6 +101,17 @@ TEST(StatxBatch, AnswersEveryNameAsPlainStatxDoes) {
     EXPECT_EQ(DifferencesFromPlainStatx(folder, names, batch), 0);
     if (!batch.askedThroughRing()) std::puts("io_uring is refused here: plain statx was tested");
 
+    // Each way on its own, as the walk may choose either.
+    for (const StatxWayChooser::Way way : {StatxWayChooser::Way::Ring, StatxWayChooser::Way::Plain}) {
+        StatxBatch::forceWay(&way);
+        StatxBatch forced(kFlags, kMask);
+        EXPECT_EQ(DifferencesFromPlainStatx(folder, names, forced), 0);
+        if (way == StatxWayChooser::Way::Plain) {
+            EXPECT_FALSE(forced.askedThroughRing());
+        }
+    }
+    StatxBatch::forceWay(nullptr);
+
     StatxBatch::refuseRings(true);
     StatxBatch plain(kFlags, kMask);
     EXPECT_EQ(DifferencesFromPlainStatx(folder, names, plain), 0);
