@@ -1,9 +1,9 @@
 #include "StopSignals.h"
 
-#include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <QSocketNotifier>
 #include <unistd.h>
 
 namespace vintrel {

@@ -3,8 +3,8 @@
 // an open question is answered Cancel, a running search stops, and the program ends
 // normally, so the desktop still takes over what is on the clipboard.
 
-#include <QObject>
 #include <functional>
+#include <QObject>
 
 class QSocketNotifier;
 

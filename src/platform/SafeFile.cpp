@@ -252,7 +252,6 @@ int ReadAll(int fd, std::string& text) {
     }
 }
 
-
 // Space for `size` bytes from the start of the file, within the file-size limit too.
 bool Reserve(int fd, size_t size) {
     rlimit limit{};
@@ -330,8 +329,8 @@ int ReadWholeFile(const std::string& fileName, std::string& text) {
 
 bool WriteAllAt(int fd, std::string_view bytes, off_t offset) {
     for (size_t done = 0; done < bytes.size();) {
-        const ssize_t put = pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                   offset + static_cast<off_t>(done));
+        const ssize_t put =
+            pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
             if (put == 0) errno = ENOSPC;
@@ -388,13 +387,12 @@ FileWriteResult ReplacingFileWriter::open() {
     }
     if (S_ISDIR(existing.st_mode)) return fail(CreateFailure(EISDIR));
     if (S_ISSOCK(existing.st_mode)) return fail(CreateFailure(ENXIO, "A socket is not a file"));
-    // The owner's write bit holds for root too; the access check covers everyone else.
-    if (!(existing.st_mode & S_IWUSR) ||
-        faccessat(folder_, name_.c_str(), W_OK, AT_EACCESS) != 0) {
-        if (errno != 0 && errno != EACCES && errno != EPERM && (existing.st_mode & S_IWUSR))
-            return fail(CreateFailure(errno));
-        return fail(CreateFailure(EACCES, "The file is read-only"));
-    }
+    // The owner's write bit holds for root too; the access check covers everyone else (a
+    // file of root's in a folder anyone may write).
+    const FileWriteResult readOnly = CreateFailure(EACCES, "The file is read-only");
+    if (!(existing.st_mode & S_IWUSR)) return fail(readOnly);
+    if (faccessat(folder_, name_.c_str(), W_OK, AT_EACCESS) != 0)
+        return fail(errno == EACCES || errno == EPERM ? readOnly : CreateFailure(errno));
     if (!S_ISREG(existing.st_mode)) {
         way_ = Way::Direct;
         return fail(OpenDirect(folder_, name_, fileName_, false, fd_));

@@ -56,8 +56,8 @@ void StatxWayChooser::took(Way way, int64_t nanoseconds, int64_t names) {
     const double perName = double(nanoseconds) / double(names);
     recentCost_ += (perName - recentCost_) * kRecentWeight;
     ++groupsKept_;
-    const bool changed =
-        keptCost_ > 0 && (recentCost_ > keptCost_ * kChangedBy || recentCost_ * kChangedBy < keptCost_);
+    const bool changed = keptCost_ > 0 && (recentCost_ > keptCost_ * kChangedBy ||
+                                           recentCost_ * kChangedBy < keptCost_);
     if (changed || groupsKept_ >= kGroupsBetweenProbes) startProbe();
 }
 

@@ -41,7 +41,7 @@ class StatxWayChooser {
     bool ringAllowed_ = true;
     bool probing_ = true;
     Way kept_ = Way::Plain;
-    Cost probe_[2];          // per way, during a probe
+    Cost probe_[2]; // per way, during a probe
     Way probeTurn_ = Way::Ring;
     double keptCost_ = 0;    // per name, as the last probe found it
     double recentCost_ = 0;  // per name, a running mean of the kept way since then

@@ -66,9 +66,9 @@ int UnnamedFile::linkTo(const std::string& name) {
 
 int UnnamedFile::publish(const std::string& name, bool replace) {
     if (!temporary_.empty()) {
-        const bool moved =
-            replace ? renameat(folder_, temporary_.c_str(), folder_, name.c_str()) == 0
-                    : RenameNoReplace(folder_, temporary_, name);
+        const bool moved = replace
+                               ? renameat(folder_, temporary_.c_str(), folder_, name.c_str()) == 0
+                               : RenameNoReplace(folder_, temporary_, name);
         if (!moved) return errno;
         temporary_.clear();
         return 0;

@@ -39,9 +39,9 @@ int CopyRange(int in, int out, off_t from, off_t length, bool& ranges,
             if (buffer.empty()) buffer.resize(1 << 20);
             copied = pread(in, buffer.data(), std::min(want, buffer.size()), from);
             if (copied < 0 && errno == EINTR) continue;
-            if (copied > 0 && !WriteAllAt(out, std::string_view(buffer.data(),
-                                                                static_cast<size_t>(copied)),
-                                          from))
+            if (copied > 0 &&
+                !WriteAllAt(out, std::string_view(buffer.data(), static_cast<size_t>(copied)),
+                            from))
                 return errno;
         }
         if (copied < 0) return errno;
@@ -129,7 +129,8 @@ std::vector<std::string> CopyExtendedAttributes(int in, int out) {
             value.resize(static_cast<size_t>(size));
             size = fgetxattr(in, name.c_str(), value.data(), value.size());
         }
-        if (size < 0 || fsetxattr(out, name.c_str(), value.data(), static_cast<size_t>(size), 0) != 0)
+        if (size < 0 ||
+            fsetxattr(out, name.c_str(), value.data(), static_cast<size_t>(size), 0) != 0)
             lost.push_back(name + " (" + std::strerror(errno) + ")");
     }
     return lost;

@@ -155,13 +155,13 @@ CopyOutcome CopyOne(const std::string& source, const std::string& target, const 
     }
     // After the permissions: an ACL holds them too.
     for (const std::string& attribute : CopyExtendedAttributes(in.get(), temporary.fd())) {
-        outcome.notes.push_back(shownTarget +
-                                ": its extended attribute " + attribute + " could not be kept");
+        outcome.notes.push_back(shownTarget + ": its extended attribute " + attribute +
+                                " could not be kept");
     }
     const timespec times[2] = {opened.st_atim, opened.st_mtim};
     if (futimens(temporary.fd(), times) != 0) {
-        outcome.notes.push_back(shownTarget + ": its modification time could not be kept: " +
-                                std::strerror(errno));
+        outcome.notes.push_back(
+            shownTarget + ": its modification time could not be kept: " + std::strerror(errno));
     }
     if (fsync(temporary.fd()) != 0 && errno != EINVAL) return Failed(errno);
     if (const int published = temporary.publish(std::string(FileNamePart(target)), replace);

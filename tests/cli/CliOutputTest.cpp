@@ -31,8 +31,8 @@ std::vector<std::string> Names(const std::string& folder) {
 }
 
 int Shell(const std::string& script) {
-    const std::string command = "env TZ=UTC LANG=C.UTF-8 SCAN=" VINTREL_SCAN_BINARY " sh -c '" +
-                                script + "'";
+    const std::string command =
+        "env TZ=UTC LANG=C.UTF-8 SCAN=" VINTREL_SCAN_BINARY " sh -c '" + script + "'";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -74,9 +74,9 @@ class CliOutput : public ::testing::Test {
             bool open = false;
             for (const std::string& fd : Names(descriptors)) {
                 char link[4096];
-                const ssize_t length =
-                    readlink((descriptors + fd).c_str(), link, sizeof link - 1);
-                if (length > 0 && std::string(link, static_cast<size_t>(length)).rfind(folder, 0) == 0)
+                const ssize_t length = readlink((descriptors + fd).c_str(), link, sizeof link - 1);
+                if (length > 0 &&
+                    std::string(link, static_cast<size_t>(length)).rfind(folder, 0) == 0)
                     open = true;
             }
             if (open) break;
@@ -123,13 +123,14 @@ TEST_F(CliOutput, AStopBySignalKeepsAnExistingFileAndLeavesNothingBehind) {
         EXPECT_EQ(ReadFile(target), "complete older result") << "signal " << signal;
         EXPECT_EQ(Names(scratch.root()), (std::vector<std::string>{"out.csv"}));
         if (!signalled) {
-            EXPECT_NE(ReadFile(logs.path("stderr")).find("was left as it was"),
-                      std::string::npos);
+            EXPECT_NE(ReadFile(logs.path("stderr")).find("was left as it was"), std::string::npos);
         }
     }
     // Into a new file, the lines found so far are written.
     EXPECT_EQ(StopWhileWriting(scratch.path("new.csv"), SIGTERM), 128 + SIGTERM);
-    EXPECT_EQ(ReadFile(scratch.path("new.csv")).substr(0, 4), std::string("\xFF\xFE" "F\0", 4));
+    EXPECT_EQ(ReadFile(scratch.path("new.csv")).substr(0, 4), std::string("\xFF\xFE"
+                                                                          "F\0",
+                                                                          4));
 }
 
 TEST_F(CliOutput, AKillLeavesNoTemporaryFile) {
@@ -139,8 +140,8 @@ TEST_F(CliOutput, AKillLeavesNoTemporaryFile) {
 
 TEST_F(CliOutput, AFileTheUserMayNotWriteIsRefused) {
     const std::string shared = scratch.path("shared");
-    ASSERT_EQ(Shell("mkdir -m 777 " + shared + " && printf root > " + shared + "/r.csv && chmod 644 " +
-                    shared + "/r.csv && chmod 755 " + scratch.root()),
+    ASSERT_EQ(Shell("mkdir -m 777 " + shared + " && printf root > " + shared +
+                    "/r.csv && chmod 644 " + shared + "/r.csv && chmod 755 " + scratch.root()),
               0);
     const int code = Shell("setpriv --reuid=65534 --regid=65534 --clear-groups $SCAN -o " + shared +
                            "/r.csv " + big->path("d1") + " 2>" + shared + "/err");

@@ -61,7 +61,8 @@ void MakeSparseFile(const std::string& path) {
 std::string BytesAt(const std::string& path, off_t offset, size_t length) {
     std::string bytes(length, '\0');
     const int fd = ::open(path.c_str(), O_RDONLY);
-    bytes.resize(static_cast<size_t>(std::max<ssize_t>(pread(fd, bytes.data(), length, offset), 0)));
+    bytes.resize(
+        static_cast<size_t>(std::max<ssize_t>(pread(fd, bytes.data(), length, offset), 0)));
     ::close(fd);
     return bytes;
 }
@@ -80,9 +81,14 @@ std::string AccessAclGranting(uint32_t user) {
         for (size_t i = 0; i < bytes; ++i) acl += static_cast<char>((value >> (8 * i)) & 0xFF);
     };
     put(2, 4); // version
-    const struct { uint16_t tag, perm; uint32_t id; } entries[] = {
-        {0x01, 6, UINT32_MAX}, {0x02, 4, user}, {0x04, 4, UINT32_MAX},
-        {0x10, 4, UINT32_MAX}, {0x20, 4, UINT32_MAX}};
+    const struct {
+        uint16_t tag, perm;
+        uint32_t id;
+    } entries[] = {{0x01, 6, UINT32_MAX},
+                   {0x02, 4, user},
+                   {0x04, 4, UINT32_MAX},
+                   {0x10, 4, UINT32_MAX},
+                   {0x20, 4, UINT32_MAX}};
     for (const auto& entry : entries) {
         put(entry.tag, 2);
         put(entry.perm, 2);
@@ -122,9 +128,9 @@ TEST(FileCopy, ASparseFileStaysSparseOnTheSameAndOnAnotherFileSystem) {
     }
     // Across file systems, moved: the holes stay holes there too.
     memory.folder("moved");
-    ASSERT_EQ(TransferFiles({disk.path("image.raw")}, memory.path("moved"), TransferKind::Move, {})
-                  .done,
-              1);
+    ASSERT_EQ(
+        TransferFiles({disk.path("image.raw")}, memory.path("moved"), TransferKind::Move, {}).done,
+        1);
     EXPECT_FALSE(Exists(disk.path("image.raw")));
     EXPECT_LE(StatOf(memory.path("moved/image.raw")).st_blocks, 16);
 }
@@ -200,7 +206,8 @@ TEST(FileCopy, WhatIsNotAFileIsNamed) {
     const TransferReport report = TransferFiles({tree.path("src/pipe"), "/dev/null"},
                                                 tree.path("dst"), TransferKind::Copy, {});
     ASSERT_EQ(report.failures.size(), 2u);
-    EXPECT_EQ(report.failures[0], tree.path("src/pipe") + ": it is a FIFO (named pipe), not a file");
+    EXPECT_EQ(report.failures[0],
+              tree.path("src/pipe") + ": it is a FIFO (named pipe), not a file");
     EXPECT_EQ(report.failures[1], "/dev/null: it is a character device, not a file");
     EXPECT_TRUE(Names(tree.path("dst")).empty());
 }
