@@ -1,5 +1,7 @@
 #include "SortListView.h"
 
+#include "ByteKeySort.h"
+
 #include "SortHeader.h"
 
 #include <algorithm>
@@ -211,7 +213,7 @@ void TSortListView::sortRows() {
             if (half < count) helper = std::thread(makeKeys, collation.clone(), half, count);
             makeKeys(collation, 0, half);
             if (helper.joinable()) helper.join();
-            SortByKeys(order, keys, SortAscending);
+            SortRowsByByteKeys(order, keys, SortAscending);
         }
     } else {
         std::stable_sort(order.begin(), order.end(),
