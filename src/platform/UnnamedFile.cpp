@@ -38,7 +38,13 @@ UnnamedFile::~UnnamedFile() {
 
 int UnnamedFile::create(mode_t mode) {
     fd_ = openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    if (fd_ >= 0) return 0;
+    // A name is given through /proc/self/fd, or by a process that may link any descriptor.
+    if (fd_ >= 0 && (access("/proc/self/fd", X_OK) == 0 || geteuid() == 0)) return 0;
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+        errno = EOPNOTSUPP;
+    }
     // EOPNOTSUPP: the file system has none; EISDIR or EINVAL: the kernel predates them.
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
