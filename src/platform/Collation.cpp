@@ -66,6 +66,11 @@ namespace {
 std::u16string Folded(std::string_view text) {
     std::u16string units = ToUtf16Keeping(text);
     for (int32_t i = 0, length = static_cast<int32_t>(units.size()); i < length;) {
+        if (units[i] < 0x80) { // most of a path: no table needed
+            if (units[i] >= u'A' && units[i] <= u'Z') units[i] += u'a' - u'A';
+            ++i;
+            continue;
+        }
         const int32_t start = i;
         UChar32 c = 0;
         U16_NEXT(units.data(), i, length, c);
@@ -123,16 +128,17 @@ std::string Collation::equalityKey(std::string_view text) {
 
 std::string Collation::sortKey(std::string_view text) const {
     const std::u16string units = Folded(text);
-    std::string key(units.size() * 4 + 16, '\0');
+    // Made in a buffer of this thread's and copied at its length: a table makes a key per
+    // row, and each would otherwise keep room for four times its text.
+    thread_local std::string buffer;
+    if (buffer.size() < units.size() * 4 + 16) buffer.resize(units.size() * 4 + 16);
     for (;;) {
         const int32_t needed = ucol_getSortKey(
             collator_.get(), units.data(), static_cast<int32_t>(units.size()),
-            reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
-        if (needed <= static_cast<int32_t>(key.size())) {
-            key.resize(needed > 0 ? needed - 1 : 0); // drop the terminating zero
-            return key;
-        }
-        key.resize(needed);
+            reinterpret_cast<uint8_t*>(buffer.data()), static_cast<int32_t>(buffer.size()));
+        if (needed <= static_cast<int32_t>(buffer.size()))
+            return std::string(buffer.data(), needed > 0 ? static_cast<size_t>(needed) - 1 : 0);
+        buffer.resize(static_cast<size_t>(needed));
     }
 }
 
