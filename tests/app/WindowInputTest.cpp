@@ -232,18 +232,24 @@ bool DropFiles(QWidget* target, const std::vector<std::string>& paths) {
     return DropUrls(target, urls);
 }
 
-} // namespace
-
-TEST(WindowInput, DraggedRowsCarryWhatCopyingFilesToTheClipboardPuts) {
-    TempTree tree;
-    tree.file("a.txt");
-    tree.file("caf\xE9.txt");
+// A window that listed every file of `tree` (two of them), by name, both rows selected.
+std::unique_ptr<TForm1> BothFilesSelected(const TempTree& tree) {
     auto form = Start(tree.root());
     QTest::mouseClick(form->AttribsChk, Qt::LeftButton);
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     form->ListView2->HeaderClick(0);
     ClickRow(*form, 0);
     ClickRow(*form, 1, Qt::ControlModifier);
+    return form;
+}
+
+} // namespace
+
+TEST(WindowInput, DraggedRowsCarryWhatCopyingFilesToTheClipboardPuts) {
+    TempTree tree;
+    tree.file("a.txt");
+    tree.file("caf\xE9.txt");
+    auto form = BothFilesSelected(tree);
     form->ListView2->setFocus();
     QTest::keyClick(form->ListView2, Qt::Key_C, Qt::ControlModifier);
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
@@ -303,12 +309,7 @@ TEST(WindowInput, RowsDraggedWithTheMouseOfferCopyOrLinkOnly) {
     TempTree tree;
     tree.file("a.txt");
     tree.file("b.txt");
-    auto form = Start(tree.root());
-    QTest::mouseClick(form->AttribsChk, Qt::LeftButton);
-    QTest::mouseClick(form->Button1, Qt::LeftButton);
-    form->ListView2->HeaderClick(0);
-    ClickRow(*form, 0);
-    ClickRow(*form, 1, Qt::ControlModifier);
+    auto form = BothFilesSelected(tree);
     const QString root = form->RootDir->text();
 
     QWidget* viewport = form->ListView2->viewport();

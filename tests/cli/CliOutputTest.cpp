@@ -13,22 +13,10 @@
 #include <unistd.h>
 
 using vintrel::test::ReadFile;
+using vintrel::test::NamesIn;
 using vintrel::test::TempTree;
 
 namespace {
-
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 int Shell(const std::string& script) {
     const std::string command =
@@ -72,7 +60,7 @@ class CliOutput : public ::testing::Test {
         const std::string folder = scratch.root() + "/";
         for (int wait = 0; wait < 20000; ++wait) {
             bool open = false;
-            for (const std::string& fd : Names(descriptors)) {
+            for (const std::string& fd : NamesIn(descriptors)) {
                 char link[4096];
                 const ssize_t length = readlink((descriptors + fd).c_str(), link, sizeof link - 1);
                 if (length > 0 &&
@@ -121,7 +109,7 @@ TEST_F(CliOutput, AStopBySignalKeepsAnExistingFileAndLeavesNothingBehind) {
         const int code = StopWhileWriting(target, signal, &signalled);
         EXPECT_EQ(code, 128 + signal) << "signal " << signal;
         EXPECT_EQ(ReadFile(target), "complete older result") << "signal " << signal;
-        EXPECT_EQ(Names(scratch.root()), (std::vector<std::string>{"out.csv"}));
+        EXPECT_EQ(NamesIn(scratch.root()), (std::vector<std::string>{"out.csv"}));
         if (!signalled) {
             EXPECT_NE(ReadFile(logs.path("stderr")).find("was left as it was"), std::string::npos);
         }
@@ -135,7 +123,7 @@ TEST_F(CliOutput, AStopBySignalKeepsAnExistingFileAndLeavesNothingBehind) {
 
 TEST_F(CliOutput, AKillLeavesNoTemporaryFile) {
     for (int round = 0; round < 5; ++round) StopWhileWriting(scratch.path("out.csv"), SIGKILL);
-    EXPECT_TRUE(Names(scratch.root()).empty());
+    EXPECT_TRUE(NamesIn(scratch.root()).empty());
 }
 
 TEST_F(CliOutput, AFileTheUserMayNotWriteIsRefused) {

@@ -18,24 +18,12 @@ using vintrel::test::Exists;
 using vintrel::test::ReadFile;
 using vintrel::test::RunInChild;
 using vintrel::test::RunUnprivileged;
+using vintrel::test::NamesIn;
 using vintrel::test::TempTree;
 
 namespace {
 
 constexpr uid_t kOtherUser = 65534;
-
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 bool IsLink(const std::string& path) {
     struct stat st {};
@@ -73,7 +61,7 @@ TEST(SafeFile, ALinkOfAnotherUserInASharedFolderIsNotFollowed) {
     tree.symlink("shared/dangling", tree.path("elsewhere/created.csv"));
     ASSERT_EQ(lchown(tree.path("shared/dangling").c_str(), kOtherUser, kOtherUser), 0);
     EXPECT_FALSE(WriteFileReplacing(tree.path("shared/dangling"), "new"));
-    EXPECT_TRUE(Names(tree.path("elsewhere")).empty());
+    EXPECT_TRUE(NamesIn(tree.path("elsewhere")).empty());
 }
 
 TEST(SafeFile, OwnLinksAndLinksOutsideSharedFoldersAreFollowed) {
@@ -96,7 +84,7 @@ TEST(SafeFile, OwnLinksAndLinksOutsideSharedFoldersAreFollowed) {
     ASSERT_TRUE(WriteFileReplacing(tree.path("plain/dangling.csv"), "three"));
     EXPECT_TRUE(IsLink(tree.path("plain/dangling.csv")));
     EXPECT_EQ(ReadFile(tree.path("plain/made.csv")), "three");
-    EXPECT_EQ(Names(tree.path("plain")),
+    EXPECT_EQ(NamesIn(tree.path("plain")),
               (std::vector<std::string>{"dangling.csv", "made.csv", "other.csv"}));
 }
 
@@ -108,7 +96,7 @@ TEST(SafeFile, AReadOnlyFileIsRefusedAndKept) {
     EXPECT_EQ(result.failure, FileWriteResult::Failure::Create);
     EXPECT_EQ(result.text(), "The file is read-only");
     EXPECT_EQ(ReadFile(tree.path("ro.csv")), "keep me");
-    EXPECT_EQ(Names(tree.root()), (std::vector<std::string>{"ro.csv"}));
+    EXPECT_EQ(NamesIn(tree.root()), (std::vector<std::string>{"ro.csv"}));
 }
 
 TEST(SafeFile, AFifoWithoutReaderIsAnErrorAndOneWithAReaderWorks) {
@@ -146,7 +134,7 @@ TEST(SafeFile, TheFileSizeLimitIsAWriteErrorAndLeavesNoTemporaryFile) {
               }),
               0);
     EXPECT_EQ(ReadFile(tree.path("keep.csv")), "precious");
-    EXPECT_EQ(Names(tree.root()), (std::vector<std::string>{"keep.csv"}));
+    EXPECT_EQ(NamesIn(tree.root()), (std::vector<std::string>{"keep.csv"}));
 }
 
 TEST(SafeFile, WithoutRoomForATemporaryFileTheFileIsRewrittenInPlaceOrKept) {
@@ -172,7 +160,7 @@ TEST(SafeFile, WithoutRoomForATemporaryFileTheFileIsRewrittenInPlaceOrKept) {
               }),
               0);
     EXPECT_EQ(ReadFile(tree.path("locked/out.csv")), "short");
-    EXPECT_EQ(Names(tree.path("locked")), (std::vector<std::string>{"out.csv"}));
+    EXPECT_EQ(NamesIn(tree.path("locked")), (std::vector<std::string>{"out.csv"}));
 }
 
 TEST(SafeFile, ReplacedFilesKeepTheirPermissionsUnlessAModeIsGiven) {
@@ -221,7 +209,7 @@ TEST(SafeFile, AKilledWriteLeavesNoTemporaryFileAndTheOldContent) {
             return 0;
         });
     }
-    EXPECT_EQ(Names(tree.root()), (std::vector<std::string>{"out.csv"}));
+    EXPECT_EQ(NamesIn(tree.root()), (std::vector<std::string>{"out.csv"}));
     EXPECT_EQ(ReadFile(tree.path("out.csv")), "complete");
 }
 
@@ -240,7 +228,7 @@ TEST(SafeFile, APartialResultReplacesNoFile) {
     tree.file("new.csv", "appeared meanwhile");
     EXPECT_EQ(fresh.commitIfNew().error, EEXIST);
     EXPECT_EQ(ReadFile(tree.path("new.csv")), "appeared meanwhile");
-    EXPECT_EQ(Names(tree.root()), (std::vector<std::string>{"new.csv", "out.csv"}));
+    EXPECT_EQ(NamesIn(tree.root()), (std::vector<std::string>{"new.csv", "out.csv"}));
 }
 
 TEST(SafeFile, AFileWeMayNotWriteIsRefusedWhereTheFolderAllowsReplacingIt) {

@@ -21,25 +21,13 @@ using namespace vintrel;
 using vintrel::test::Exists;
 using vintrel::test::ReadFile;
 using vintrel::test::RunInChild;
+using vintrel::test::NamesIn;
 using vintrel::test::TempTree;
 
 namespace {
 
 constexpr int64_t kSparseSize = 1LL << 30;
 constexpr off_t kDataAt = 512LL << 20;
-
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 struct stat StatOf(const std::string& path) {
     struct stat st {};
@@ -196,7 +184,7 @@ TEST(FileCopy, ASourceThatTurnsIntoAFifoIsLeftOutWithoutWaiting) {
     swapping = false;
     swapper.join();
     EXPECT_EQ(finished, 0); // -1: it hung on the FIFO
-    EXPECT_TRUE(Names(tree.path("dst")).empty());
+    EXPECT_TRUE(NamesIn(tree.path("dst")).empty());
 }
 
 TEST(FileCopy, WhatIsNotAFileIsNamed) {
@@ -209,7 +197,7 @@ TEST(FileCopy, WhatIsNotAFileIsNamed) {
     EXPECT_EQ(report.failures[0],
               tree.path("src/pipe") + ": it is a FIFO (named pipe), not a file");
     EXPECT_EQ(report.failures[1], "/dev/null: it is a character device, not a file");
-    EXPECT_TRUE(Names(tree.path("dst")).empty());
+    EXPECT_TRUE(NamesIn(tree.path("dst")).empty());
 }
 
 TEST(FileCopy, ACopyKilledHalfWayLeavesNothingBehind) {
@@ -226,6 +214,6 @@ TEST(FileCopy, ACopyKilledHalfWayLeavesNothingBehind) {
         TransferFiles({tree.path("src/big.bin")}, tree.path("dst"), TransferKind::Copy, callbacks);
         return 0;
     });
-    EXPECT_EQ(Names(tree.path("dst")), std::vector<std::string>{"big.bin"});
+    EXPECT_EQ(NamesIn(tree.path("dst")), std::vector<std::string>{"big.bin"});
     EXPECT_EQ(ReadFile(tree.path("dst/big.bin")), "the older one");
 }

@@ -13,22 +13,10 @@
 using namespace vintrel;
 using vintrel::test::Exists;
 using vintrel::test::ReadFile;
+using vintrel::test::NamesIn;
 using vintrel::test::TempTree;
 
 namespace {
-
-// Names in a folder, to see that no temporary file stayed behind.
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    while (dirent* entry = readdir(dir)) {
-        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-            names.emplace_back(entry->d_name);
-    }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TransferCallbacks Answering(ReplaceAnswer answer, int* asked = nullptr,
                             std::vector<ReplaceQuestion>* questions = nullptr) {
@@ -91,7 +79,7 @@ TEST(FileTransfer, ExistingTargetsAreReplacedOnlyWhenTheAnswerSaysSo) {
     EXPECT_EQ(asked, 1); // once for all
     EXPECT_EQ(all.done, 2);
     EXPECT_EQ(ReadFile(tree.path("dst/b")), "new b");
-    EXPECT_EQ(Names(tree.path("dst")), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(NamesIn(tree.path("dst")), (std::vector<std::string>{"a", "b"}));
 }
 
 TEST(FileTransfer, FailuresAreNamedAndTheRestGoesOn) {
@@ -105,7 +93,7 @@ TEST(FileTransfer, FailuresAreNamedAndTheRestGoesOn) {
     EXPECT_EQ(report.done, 1);
     ASSERT_EQ(report.failures.size(), 2u);
     EXPECT_EQ(report.failures[0], tree.path("src/missing") + ": No such file or directory");
-    EXPECT_EQ(Names(tree.path("dst")), (std::vector<std::string>{"good"}));
+    EXPECT_EQ(NamesIn(tree.path("dst")), (std::vector<std::string>{"good"}));
     const TransferReport nowhere =
         TransferFiles({tree.path("src/good")}, tree.path("nowhere"), TransferKind::Copy, {});
     EXPECT_EQ(nowhere.failures.size(), 1u);
@@ -146,14 +134,14 @@ TEST(FileTransfer, ACancelLeavesNoHalfFileAndLosesNoSource) {
     const TransferReport report =
         TransferFiles({tree.path("src/big")}, tree.path("dst"), TransferKind::Copy, callbacks);
     EXPECT_TRUE(report.cancelled);
-    EXPECT_TRUE(Names(tree.path("dst")).empty()); // no half-written target, no temporary file
+    EXPECT_TRUE(NamesIn(tree.path("dst")).empty()); // no half-written target, no temporary file
 
     char folder[] = "/dev/shm/vintrel-cancel-XXXXXX";
     if (!mkdtemp(folder)) GTEST_SKIP() << "no /dev/shm";
     const TransferReport across =
         TransferFiles({tree.path("src/big")}, folder, TransferKind::Move, callbacks);
     EXPECT_TRUE(across.cancelled);
-    EXPECT_TRUE(Names(folder).empty()); // no half-written target, no temporary file
+    EXPECT_TRUE(NamesIn(folder).empty()); // no half-written target, no temporary file
     EXPECT_TRUE(Exists(tree.path("src/big")));
     vintrel::test::RemoveTree(folder);
 }
@@ -249,5 +237,5 @@ TEST(FileTransfer, TheFileSizeLimitFailsTheCopyAndLeavesNothingBehind) {
                   return report.failures.size() == 1 && report.done == 0 ? 0 : 1;
               }),
               0);
-    EXPECT_TRUE(Names(tree.path("dst")).empty());
+    EXPECT_TRUE(NamesIn(tree.path("dst")).empty());
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vintrel::test {
 
@@ -43,5 +44,7 @@ void RemoveTree(const std::string& path);
 std::string ReadFile(const std::string& path);
 // Whether anything is there under that name, a dangling link too.
 bool Exists(const std::string& path);
+// The names in a folder but "." and "..", sorted: to see that nothing was left behind.
+std::vector<std::string> NamesIn(const std::string& folder);
 
 } // namespace vintrel::test
