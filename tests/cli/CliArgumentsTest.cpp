@@ -77,3 +77,20 @@ TEST(CliArguments, SizesTakeThePointOrTheLocalesSeparator) {
     EXPECT_DOUBLE_EQ(ParseCliArguments({"--size", "less:1,5", "/d"}, ",").options.fileSizeKb, 1.5);
     EXPECT_THROW(ParseCliArguments({"--size", "less:1,5", "/d"}, "."), UsageError);
 }
+
+TEST(CliArguments, TheUsageTextSaysWhatTypeSizeAndExcludeTake) {
+    const std::string usage = kUsage;
+    EXPECT_EQ(usage.find("as the type table shows it"), std::string::npos);
+    EXPECT_NE(usage.find("exactly the files the type table counts"), std::string::npos);
+    EXPECT_NE(usage.find("locale's decimal"), std::string::npos);
+    EXPECT_NE(usage.find("a leading \"/\" anchors"), std::string::npos);
+    // Each mask of an --exclude stands on its own, its slashes judged as README says.
+    const CliArguments parsed = Parse({"--exclude", "/a/b/; c/ ;/d", "/data"});
+    ASSERT_EQ(parsed.options.excludeFolders.size(), 3u);
+    EXPECT_EQ(parsed.options.excludeFolders[0].pattern.text(), "a/b");
+    EXPECT_TRUE(parsed.options.excludeFolders[0].byPath);
+    EXPECT_EQ(parsed.options.excludeFolders[1].pattern.text(), "c");
+    EXPECT_FALSE(parsed.options.excludeFolders[1].byPath);
+    EXPECT_TRUE(parsed.options.excludeFolders[2].byPath); // only FOLDER's own d
+    ExpectUsageError({"--exclude", "/", "/data"});
+}
