@@ -85,7 +85,7 @@ TEST(CliArguments, TheUsageTextSaysWhatTypeSizeAndExcludeTake) {
     EXPECT_NE(usage.find("locale's decimal"), std::string::npos);
     EXPECT_NE(usage.find("a leading \"/\" anchors"), std::string::npos);
     // Each mask of an --exclude stands on its own, its slashes judged as README says.
-    const CliArguments parsed = Parse({"--exclude", "/a/b/; c/ ;/d", "/data"});
+    const CliArguments parsed = Parse({"--exclude", "/a/b/; c/;/d", "/data"});
     ASSERT_EQ(parsed.options.excludeFolders.size(), 3u);
     EXPECT_EQ(parsed.options.excludeFolders[0].pattern.text(), "a/b");
     EXPECT_TRUE(parsed.options.excludeFolders[0].byPath);
