@@ -6,9 +6,9 @@
 #include "try1.h"
 #include "Version.h"
 
-#include <QWidget>
 #include <cstdio>
 #include <cstring>
+#include <QWidget>
 
 namespace {
 

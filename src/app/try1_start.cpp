@@ -64,8 +64,8 @@ void TForm1::setRootFromArgument(const std::string& argument) {
 std::optional<std::string> TForm1::droppedPath(const QDropEvent* event) const {
     const QMimeData* dropped = event->mimeData();
     const bool ownRows =
-        event->source() || dropped->data(kOwnRowsFormat) ==
-                               QByteArray::number(QCoreApplication::applicationPid());
+        event->source() ||
+        dropped->data(kOwnRowsFormat) == QByteArray::number(QCoreApplication::applicationPid());
     if (searchRunning_ || Button1->text() != QLatin1String("GO") || ownRows || !dropped->hasUrls())
         return std::nullopt;
     const QList<QUrl> urls = dropped->urls();
@@ -75,7 +75,8 @@ std::optional<std::string> TForm1::droppedPath(const QDropEvent* event) const {
         !(url.host().isEmpty() || url.host() == QLatin1String("localhost")))
         return std::nullopt;
     // The path's exact bytes, whatever their encoding.
-    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    const QByteArray bytes =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
     std::string path = bytes.toStdString();
     struct stat st {};
     if (path.empty() || path.find('\0') != std::string::npos || lstat(path.c_str(), &st) != 0)

@@ -76,7 +76,7 @@ class ReplacingFileWriter {
     std::string name_;
     int fd_ = -1;                            // Direct
     std::unique_ptr<UnnamedFile> temporary_; // Temporary
-    std::string buffer_;         // in place: the whole content
+    std::string buffer_;                     // in place: the whole content
     int temporaryError_ = 0;
     FileWriteResult failure_;
 };

@@ -20,7 +20,8 @@ class ConversionError : public UserError {
 
 // A write that fell short, with the system's reason ("No space left on device").
 inline std::string StreamWriteError(int error) {
-    return error == 0 ? "Stream write error" : "Stream write error. " + std::string(std::strerror(error));
+    return error == 0 ? "Stream write error"
+                      : "Stream write error. " + std::string(std::strerror(error));
 }
 
 } // namespace vintrel

@@ -54,7 +54,7 @@ class FolderScanner {
     bool recurse_ = true;
     bool running_ = false;
     std::vector<FolderMask> excluded_; // folder masks of this walk
-    size_t rootLength_ = 0;                 // of the root's path in path_
+    size_t rootLength_ = 0;            // of the root's path in path_
 };
 
 } // namespace vintrel

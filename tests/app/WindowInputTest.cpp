@@ -294,12 +294,12 @@ TEST(WindowInput, OnlyExistingLocalFilesAreTakenFromADrop) {
     const QString before = form->RootDir->text();
     EXPECT_FALSE(DropUrls(form->RootDir, {QUrl("file://otherhost/etc")}));
     EXPECT_FALSE(DropUrls(form->RootDir, {QUrl::fromEncoded("file:///tmp/x%00/../../etc")}));
-    EXPECT_FALSE(DropUrls(form->RootDir, {QUrl::fromLocalFile(QString::fromStdString(
-                                             tree.path("here/gone")))}));
+    EXPECT_FALSE(DropUrls(form->RootDir,
+                          {QUrl::fromLocalFile(QString::fromStdString(tree.path("here/gone")))}));
     EXPECT_FALSE(DropUrls(form->RootDir, {QUrl("https://example.org/etc")}));
     EXPECT_EQ(form->RootDir->text(), before);
-    EXPECT_TRUE(DropUrls(form->RootDir, {QUrl("file://localhost" +
-                                              QString::fromStdString(tree.path("here")))}));
+    EXPECT_TRUE(DropUrls(form->RootDir,
+                         {QUrl("file://localhost" + QString::fromStdString(tree.path("here")))}));
     EXPECT_EQ(form->RootDir->text().toStdString(), tree.path("here"));
 }
 
@@ -329,7 +329,8 @@ TEST(WindowInput, RowsDraggedWithTheMouseOfferCopyOrLinkOnly) {
 
     // Dropped back onto the window, the rows are not taken.
     const QPoint at = form->RootDir->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, drag->mimeData(), Qt::LeftButton, {});
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, drag->mimeData(), Qt::LeftButton,
+                          {});
     QApplication::sendEvent(form->RootDir, &enter);
     EXPECT_FALSE(enter.isAccepted());
     EXPECT_EQ(form->RootDir->text(), root);

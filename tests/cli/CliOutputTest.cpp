@@ -12,8 +12,8 @@
 #include <thread>
 #include <unistd.h>
 
-using vintrel::test::ReadFile;
 using vintrel::test::NamesIn;
+using vintrel::test::ReadFile;
 using vintrel::test::TempTree;
 
 namespace {

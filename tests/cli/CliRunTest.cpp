@@ -197,8 +197,8 @@ TEST_F(CliRun, HugeSparseFilesAndFarTimesGiveTrueTexts) {
     const Result utc = RunScan(scratch, "--list " + std::string(folder));
     EXPECT_NE(utc.out.find("\"1601-01-01 00:00\",\"4294967296 GB\""), std::string::npos) << utc.out;
     // West of Greenwich the first moment is still 1601-01-01, not a day of 1600.
-    const Result newYork = RunScan(scratch, "--list " + std::string(folder),
-                                   "LANG=C.UTF-8 TZ=America/New_York");
+    const Result newYork =
+        RunScan(scratch, "--list " + std::string(folder), "LANG=C.UTF-8 TZ=America/New_York");
     EXPECT_NE(newYork.out.find("\"1601-01-01 00:00\",\"4294967296 GB\""), std::string::npos)
         << newYork.out;
     EXPECT_EQ(newYork.out.find("1600-"), std::string::npos) << newYork.out;
