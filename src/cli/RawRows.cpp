@@ -28,13 +28,7 @@ void AppendDecimal(std::string& out, int64_t value, int width = 0) {
 void AppendIsoLocalTime(std::string& out, FileTime time) {
     CivilTime local = ToLocalCivilTime(time);
     const int64_t unixSeconds = FloorDiv(time - kUnixEpochInTicks, kTicksPerSecond);
-    if (local.year < 1601 || local.year > 9999) {
-        const int64_t days = FloorDiv(unixSeconds, 86400), second = unixSeconds - days * 86400;
-        CivilFromDays(days, local.year, local.month, local.day);
-        local.hour = static_cast<int>(second / 3600);
-        local.minute = static_cast<int>(second / 60 % 60);
-        local.second = static_cast<int>(second % 60);
-    }
+    if (local.year < 1601 || local.year > 9999) local = ToUtcCivilTime(time);
     const int64_t localSeconds = DaysFromCivil(local.year, local.month, local.day) * 86400 +
                                  local.hour * 3600 + local.minute * 60 + local.second;
     const int64_t offset = localSeconds - unixSeconds;

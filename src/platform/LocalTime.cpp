@@ -95,11 +95,14 @@ bool IsValidDate(int64_t year, int month, int day) {
     return day <= last;
 }
 
-CivilTime ToLocalCivilTime(FileTime time) {
+namespace {
+
+// The wall-clock time whose offset from UTC `offsetAt` gives for that moment.
+CivilTime CivilTimeAt(FileTime time, int64_t (*offsetAt)(int64_t seconds)) {
     const int64_t sinceEpoch = time - kUnixEpochInTicks;
     const int64_t seconds = FloorDiv(sinceEpoch, kTicksPerSecond);
     const int64_t subTicks = sinceEpoch - seconds * kTicksPerSecond;
-    const int64_t local = seconds + CachedOffsetAt(seconds);
+    const int64_t local = seconds + offsetAt(seconds);
     const int64_t days = FloorDiv(local, 86400);
     const int64_t secondOfDay = local - days * 86400;
     CivilTime out;
@@ -109,6 +112,16 @@ CivilTime ToLocalCivilTime(FileTime time) {
     out.second = static_cast<int>(secondOfDay % 60);
     out.millisecond = static_cast<int>(subTicks / 10'000);
     return out;
+}
+
+} // namespace
+
+CivilTime ToLocalCivilTime(FileTime time) {
+    return CivilTimeAt(time, CachedOffsetAt);
+}
+
+CivilTime ToUtcCivilTime(FileTime time) {
+    return CivilTimeAt(time, [](int64_t) { return int64_t{0}; });
 }
 
 int64_t UnixTimeFromLocal(const CivilTime& local) {

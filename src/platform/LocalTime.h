@@ -35,6 +35,8 @@ bool IsValidDate(int64_t year, int month, int day);
 
 // The file time as local wall-clock time, with the offset in force at that moment.
 CivilTime ToLocalCivilTime(FileTime time);
+// The same in UTC.
+CivilTime ToUtcCivilTime(FileTime time);
 
 // Seconds since 1970 UTC of a local wall-clock time (mktime semantics).
 int64_t UnixTimeFromLocal(const CivilTime& local);

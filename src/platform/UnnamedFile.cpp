@@ -12,16 +12,18 @@ namespace {
 
 constexpr int kNameAttempts = 100;
 
-bool RenameNoReplace(int folder, const std::string& from, const std::string& to) {
-    if (renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+} // namespace
+
+bool RenameWithoutReplacing(int fromFolder, const std::string& from, int toFolder,
+                            const std::string& to) {
+    if (renameat2(fromFolder, from.c_str(), toFolder, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // A file system without that flag: a new hard link fails when the name is taken.
-    if (linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return false;
-    unlinkat(folder, from.c_str(), 0);
+    if (linkat(fromFolder, from.c_str(), toFolder, to.c_str(), 0) != 0) return false;
+    unlinkat(fromFolder, from.c_str(), 0);
     return true;
 }
-
-} // namespace
 
 std::string RandomTemporaryName(const std::string& prefix) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
@@ -74,7 +76,7 @@ int UnnamedFile::publish(const std::string& name, bool replace) {
     if (!temporary_.empty()) {
         const bool moved = replace
                                ? renameat(folder_, temporary_.c_str(), folder_, name.c_str()) == 0
-                               : RenameNoReplace(folder_, temporary_, name);
+                               : RenameWithoutReplacing(folder_, temporary_, folder_, name);
         if (!moved) return errno;
         temporary_.clear();
         return 0;

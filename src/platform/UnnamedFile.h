@@ -38,4 +38,9 @@ class UnnamedFile {
 // A name for a temporary file: `prefix`, ten random letters and digits, ".tmp".
 std::string RandomTemporaryName(const std::string& prefix);
 
+// Renames `from` to `to` (relative to the folders, or AT_FDCWD) only where `to` does not
+// exist, also when it appeared a moment ago; false with errno (EEXIST when it does).
+bool RenameWithoutReplacing(int fromFolder, const std::string& from, int toFolder,
+                            const std::string& to);
+
 } // namespace vintrel

@@ -149,8 +149,7 @@ bool FolderScanner::couldBeShown(const FindRecord& entry) {
     case ScanMode::Kind::OfType:
         return isListedType(ExtensionOf(entry.name));
     case ScanMode::Kind::Filtered:
-        return (!o.singleFile || o.fileType.matches(ExtensionOf(entry.name))) &&
-               (!o.inFile || o.inText.matches(entry.name));
+        return passesNameMasks(entry, o);
     }
     return true;
 }
@@ -167,9 +166,13 @@ bool FolderScanner::passesAttributes(const FindRecord& entry, const SearchOption
     return true;
 }
 
+bool FolderScanner::passesNameMasks(const FindRecord& entry, const SearchOptions& o) const {
+    return (!o.singleFile || o.fileType.matches(ExtensionOf(entry.name))) &&
+           (!o.inFile || o.inText.matches(entry.name));
+}
+
 bool FolderScanner::passesFilters(const FindRecord& entry, const SearchOptions& o) const {
-    if (o.singleFile && !o.fileType.matches(ExtensionOf(entry.name))) return false;
-    if (o.inFile && !o.inText.matches(entry.name)) return false;
+    if (!passesNameMasks(entry, o)) return false;
     if (o.fileCreated &&
         o.fileCreatedIndex !=
             CompareDays(o.createDate, FileTimeToLocalDateTime(entry.created)) + 1) {

@@ -40,6 +40,8 @@ class FolderScanner {
 
     void walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& root);
     bool passesAttributes(const FindRecord& entry, const SearchOptions& options) const;
+    // The type mask and the name mask: what the name alone tells.
+    bool passesNameMasks(const FindRecord& entry, const SearchOptions& options) const;
     bool passesFilters(const FindRecord& entry, const SearchOptions& options) const;
     void CountFileType(const FindRecord& entry);
     void AddFileRecord(const FindRecord& entry);

@@ -1,5 +1,6 @@
 #include "FileTransfer.h"
 
+#include "Descriptor.h"
 #include "FileCopy.h"
 #include "Paths.h"
 #include "SafeFile.h"
@@ -30,20 +31,6 @@ struct CopyOutcome {
 CopyOutcome Failed(int error, std::string message = {}) {
     return {false, false, error, std::move(message), {}};
 }
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 // What an entry that is not a file is, in words.
 std::string KindOf(mode_t mode) {
@@ -77,12 +64,7 @@ bool IsSource(const std::string& source, const struct stat& sourceEntry, const s
 // appeared after it was looked at.
 bool PutInPlace(const std::string& from, const std::string& to, bool replace) {
     if (replace) return ::rename(from.c_str(), to.c_str()) == 0;
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // A file system without that flag: a new hard link fails when the name is taken.
-    if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) != 0) return false;
-    ::unlink(from.c_str());
-    return true;
+    return RenameWithoutReplacing(AT_FDCWD, from, AT_FDCWD, to);
 }
 
 void SyncFolder(const std::string& folder) {
