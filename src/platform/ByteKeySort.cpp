@@ -21,7 +21,7 @@ struct Item {
 
 class Sorter {
   public:
-    Sorter(const std::vector<std::string>& keys, bool ascending, int threads)
+    Sorter(const std::vector<std::string_view>& keys, bool ascending, int threads)
         : keys_(keys), ascending_(ascending), threads_(threads) {}
 
     void sort(Item* begin, Item* end, size_t depth) {
@@ -71,7 +71,7 @@ class Sorter {
 
     void load(Item* begin, Item* end, size_t depth) const {
         for (Item* item = begin; item != end; ++item) {
-            const std::string& key = keys_[item->row];
+            const std::string_view key = keys_[item->row];
             const size_t left = key.size() - depth;
             unsigned char bytes[kChunk] = {};
             std::memcpy(bytes, key.data() + depth, std::min(left, kChunk));
@@ -90,21 +90,20 @@ class Sorter {
 
     void sortWholeKeys(Item* begin, Item* end, size_t depth) const {
         std::sort(begin, end, [&](const Item& a, const Item& b) {
-            const int order = keys_[a.row].compare(depth, std::string::npos, keys_[b.row], depth,
-                                                   std::string::npos);
+            const int order = keys_[a.row].substr(depth).compare(keys_[b.row].substr(depth));
             if (order != 0) return ascending_ == (order < 0);
             return a.row < b.row;
         });
     }
 
-    const std::vector<std::string>& keys_;
+    const std::vector<std::string_view>& keys_;
     bool ascending_;
     int threads_;
 };
 
 } // namespace
 
-void SortRowsByByteKeys(std::vector<int>& rows, const std::vector<std::string>& keys,
+void SortRowsByByteKeys(std::vector<int>& rows, const std::vector<std::string_view>& keys,
                         bool ascending) {
     std::vector<Item> items(rows.size());
     for (size_t i = 0; i < rows.size(); ++i) items[i].row = static_cast<uint32_t>(rows[i]);

@@ -127,18 +127,25 @@ std::string Collation::equalityKey(std::string_view text) {
 }
 
 std::string Collation::sortKey(std::string_view text) const {
+    std::string key;
+    appendSortKey(text, key);
+    return key;
+}
+
+void Collation::appendSortKey(std::string_view text, std::string& out) const {
     const std::u16string units = Folded(text);
-    // Made in a buffer of this thread's and copied at its length: a table makes a key per
-    // row, and each would otherwise keep room for four times its text.
-    thread_local std::string buffer;
-    if (buffer.size() < units.size() * 4 + 16) buffer.resize(units.size() * 4 + 16);
+    const size_t at = out.size();
+    size_t room = units.size() * 4 + 16;
     for (;;) {
+        out.resize(at + room);
         const int32_t needed = ucol_getSortKey(
             collator_.get(), units.data(), static_cast<int32_t>(units.size()),
-            reinterpret_cast<uint8_t*>(buffer.data()), static_cast<int32_t>(buffer.size()));
-        if (needed <= static_cast<int32_t>(buffer.size()))
-            return std::string(buffer.data(), needed > 0 ? static_cast<size_t>(needed) - 1 : 0);
-        buffer.resize(static_cast<size_t>(needed));
+            reinterpret_cast<uint8_t*>(out.data() + at), static_cast<int32_t>(room));
+        if (needed <= static_cast<int32_t>(room)) { // without the closing zero byte
+            out.resize(at + (needed > 0 ? static_cast<size_t>(needed) - 1 : 0));
+            return;
+        }
+        room = static_cast<size_t>(needed);
     }
 }
 

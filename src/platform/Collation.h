@@ -35,6 +35,8 @@ class Collation {
 
     // Binary-comparable key; bytes that are not UTF-8 stay distinct.
     std::string sortKey(std::string_view text) const;
+    // The same key added at the end of `out`: a table's keys share one buffer.
+    void appendSortKey(std::string_view text, std::string& out) const;
     // A key for equality alone, much cheaper than the sort key: two texts are equal exactly
     // when these keys are (the case-folded text in its canonical decomposition).
     static std::string equalityKey(std::string_view text);

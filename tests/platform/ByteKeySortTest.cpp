@@ -24,7 +24,7 @@ std::vector<int> Reference(const std::vector<std::string>& keys, bool ascending)
 std::vector<int> Sorted(const std::vector<std::string>& keys, bool ascending) {
     std::vector<int> rows(keys.size());
     std::iota(rows.begin(), rows.end(), 0);
-    SortRowsByByteKeys(rows, keys, ascending);
+    SortRowsByByteKeys(rows, std::vector<std::string_view>(keys.begin(), keys.end()), ascending);
     return rows;
 }
 
