@@ -181,10 +181,12 @@ void OpenFolder::close() {
     fd_ = -1;
 }
 
-FolderReader::FolderReader(PseudoFileSystems* pseudo, bool identifyAll)
+FolderReader::FolderReader(PseudoFileSystems* pseudo, bool identifyAll, bool detailFolders)
     : pseudo_(pseudo ? pseudo : &ownPseudo_), identifyAll_(identifyAll),
+      detailFolders_(detailFolders),
       statx_(AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-             STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME) {}
+             STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME |
+                 STATX_NLINK | STATX_UID | STATX_GID | STATX_BLOCKS) {}
 
 int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
     out.close();
@@ -314,15 +316,21 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
                     if (error == ENOENT) continue; // gone since the listing was read
                     if (error != 0) {
                         // Listed but not examinable (a folder without search permission):
-                        // nothing but the name is known, and no value is made up.
-                        entry.detailsKnown = false;
+                        // nothing but the name is known, and no value is made up. A folder
+                        // the listing named as one stays a folder.
+                        entry.detailsKnown = (entry.attributes & kAttrDirectory) != 0;
                     } else {
-                        entry.attributes |= AttributesOf(sx);
+                        entry.attributes = (entry.attributes & kAttrHidden) | AttributesOf(sx);
                         entry.size = static_cast<int64_t>(sx.stx_size);
                         entry.modified = ToFileTime(sx.stx_mtime);
                         entry.created =
                             (sx.stx_mask & STATX_BTIME) ? ToFileTime(sx.stx_btime) : entry.modified;
                         entry.identity = {makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino};
+                        entry.mode = sx.stx_mode;
+                        entry.uid = sx.stx_uid;
+                        entry.gid = sx.stx_gid;
+                        entry.linkCount = sx.stx_nlink;
+                        entry.allocated = static_cast<int64_t>(sx.stx_blocks) * 512;
                     }
                 }
                 batch.entries_.push_back(entry);
@@ -336,11 +344,10 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
             const char* rawName = records + nameOffset;
             const std::string_view name(rawName);
             const uint32_t hidden = IsHiddenName(name) ? kAttrHidden : 0;
-            FolderBatch::Entry entry{
-                nameOffset, 0, 0, 0, hidden, static_cast<uint16_t>(name.size()), true, {}};
-            if (d->d_type == DT_DIR) {
-                entry.attributes |= kAttrDirectory;
-            } else {
+            FolderBatch::Entry entry{nameOffset, 0, 0, 0, hidden, static_cast<uint16_t>(name.size()),
+                                     true,       {}, 0, 0, 0,      0,      0};
+            if (d->d_type == DT_DIR) entry.attributes |= kAttrDirectory;
+            if (d->d_type != DT_DIR || (detailFolders_ && !IsDotOrDotDot(name))) {
                 fileEntries[fileCount] = stagedCount;
                 fileNames[fileCount++] = rawName;
             }

@@ -40,7 +40,13 @@ struct FindRecord {
     // False when the entry is listed but its details cannot be read (a folder that may be
     // listed but not searched): its size, times and kind are then unknown.
     bool detailsKnown = true;
-    FileIdentity identity; // of files; folders are not asked
+    FileIdentity identity; // of files, and of folders where the reader details them
+    // What a saved scan keeps beyond the tables: the inode's mode (0 where unknown), owner,
+    // link count and allocated bytes.
+    uint32_t mode = 0;
+    uint32_t uid = 0, gid = 0;
+    uint32_t linkCount = 0;
+    int64_t allocated = 0;
 
     bool isFolder() const { return attributes & kAttrDirectory; }
 };
@@ -63,6 +69,8 @@ class FolderBatch {
         uint16_t nameLength; // a record's length is 16 bits, so a name's is less
         bool detailsKnown;
         FileIdentity identity;
+        uint32_t mode, uid, gid, linkCount;
+        int64_t allocated;
     };
     // Bytes that grow without being zeroed or touched first, as the kernel writes them.
     class Listing {
@@ -103,7 +111,12 @@ inline FindRecord FolderBatch::operator[](size_t i) const {
                       e.created,
                       e.modified,
                       e.detailsKnown,
-                      e.identity};
+                      e.identity,
+                      e.mode,
+                      e.uid,
+                      e.gid,
+                      e.linkCount,
+                      e.allocated};
 }
 
 // An open folder; closes itself.
@@ -158,8 +171,10 @@ class FolderReader {
     static constexpr int kOtherFileSystem = -2;
 
     // With `identifyAll`, every folder opened is identified at once (a walk that must stay
-    // on one file system compares each one's device).
-    explicit FolderReader(PseudoFileSystems* pseudo = nullptr, bool identifyAll = false);
+    // on one file system compares each one's device). With `detailFolders`, folder entries
+    // are asked their details as files are (a saved scan keeps them).
+    explicit FolderReader(PseudoFileSystems* pseudo = nullptr, bool identifyAll = false,
+                          bool detailFolders = false);
 
     // 0 on success, else an errno value. The root is identified.
     int openRoot(const std::string& path, OpenFolder& out);
@@ -176,6 +191,7 @@ class FolderReader {
     PseudoFileSystems ownPseudo_;
     PseudoFileSystems* pseudo_;
     bool identifyAll_;
+    bool detailFolders_;
     StatxBatch statx_;
 };
 

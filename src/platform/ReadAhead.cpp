@@ -89,8 +89,9 @@ struct ReadAhead::Slot {
     int openError = 0;
 };
 
-ReadAhead::ReadAhead(bool recurse, FolderFilter leaveOut, bool oneFileSystem)
-    : recurse_(recurse), leaveOut_(std::move(leaveOut)), oneFileSystem_(oneFileSystem) {
+ReadAhead::ReadAhead(bool recurse, FolderFilter leaveOut, bool oneFileSystem, bool detailFolders)
+    : recurse_(recurse), leaveOut_(std::move(leaveOut)), oneFileSystem_(oneFileSystem),
+      detailFolders_(detailFolders) {
     const DescriptorShares shares = SharesOfDescriptors();
     maxUnclaimed_ = shares.readAhead;
     maxPreOpened_ = shares.preOpened;
@@ -415,7 +416,7 @@ void ReadAhead::startHelper(bool onlyWhileStorageWaits) {
 }
 
 void ReadAhead::helperLoop(bool onlyWhileStorageWaits) {
-    FolderReader reader(&pseudo_, oneFileSystem_);
+    FolderReader reader(&pseudo_, oneFileSystem_, detailFolders_);
     std::unique_lock lock(mutex_);
     // With a warm cache one helper keeps up; more would only take turns with the walk on the
     // cores, so the others wait until reads wait for the storage.

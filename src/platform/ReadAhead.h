@@ -52,8 +52,10 @@ class ReadAhead {
 
     // With recurse off only the root is read, and no helper runs. Folders the filter leaves
     // out are never read (the walk must not ask for them); with `oneFileSystem`, a folder on
-    // another file system than the root's is not read either (child() says so).
-    explicit ReadAhead(bool recurse, FolderFilter leaveOut = {}, bool oneFileSystem = false);
+    // another file system than the root's is not read either (child() says so). With
+    // `detailFolders` folder entries come with their details, as files do.
+    explicit ReadAhead(bool recurse, FolderFilter leaveOut = {}, bool oneFileSystem = false,
+                       bool detailFolders = false);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -111,10 +113,11 @@ class ReadAhead {
     bool recurse_;
     FolderFilter leaveOut_;
     bool oneFileSystem_;
+    bool detailFolders_;
     dev_t rootDevice_ = 0;
     std::string rootPath_;
     PseudoFileSystems pseudo_;
-    FolderReader reader_{&pseudo_, oneFileSystem_};
+    FolderReader reader_{&pseudo_, oneFileSystem_, detailFolders_};
     std::deque<std::weak_ptr<FolderNode>> handedOut_; // to the walk, oldest first
 
     std::mutex mutex_;

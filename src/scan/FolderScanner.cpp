@@ -12,9 +12,8 @@ FolderScanner::FolderScanner(ScanHost& host, ScanState& state, ResultLists& list
     RaiseOpenFileLimit();
 }
 
-void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const ScanMode& mode) {
+void FolderScanner::begin(bool recurse, const ScanMode& mode) {
     if (running_) throw std::logic_error("A walk is already running");
-    if (folder.empty()) return;
     state_.RootError.clear();
     state_.UnreadableFolders = 0;
     state_.UnreadableEntries = 0;
@@ -28,17 +27,22 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const Sc
         isType_.clear();
     }
     recurse_ = recurse;
-
     // The folder masks, as they stand at the start: the read-ahead must leave out exactly
     // the folders the walk does.
     excluded_ = host_.options().excludeFolders;
+}
+
+void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const ScanMode& mode) {
+    if (folder.empty()) return;
+    begin(recurse, mode);
     ReadAhead::FolderFilter leaveOut;
     if (!excluded_.empty()) {
         leaveOut = [this](std::string_view relativePath, std::string_view name) {
             return isExcluded(relativePath, name);
         };
     }
-    ReadAhead reader(recurse, leaveOut, host_.options().oneFileSystem);
+    ReadAhead reader(recurse, leaveOut, host_.options().oneFileSystem, detailFolders_);
+    rootPath_ = folder;
     rootLength_ = WithTrailingBackslash(folder).size();
     std::shared_ptr<FolderNode> root;
     if (const int error = reader.openRoot(folder, root); error != 0) {
@@ -46,6 +50,7 @@ void FolderScanner::ScanFolder(const std::string& folder, bool recurse, const Sc
         return;
     }
     path_ = WithTrailingBackslash(folder);
+    if (observer_) observer_->root(folder);
     running_ = true;
     try {
         walk(reader, root);
@@ -71,55 +76,166 @@ void FolderScanner::walk(ReadAhead& reader, const std::shared_ptr<FolderNode>& r
         const FolderBatch& batch = level.folder->batch;
         if (level.next == batch.size()) {
             levels.pop_back();
-            if (!levels.empty()) path_.resize(levels.back().pathLength);
-            host_.fileCountChanged(state_.VisitedCount, lists_.FileList.size());
+            leave(levels.empty() ? path_.size() : levels.back().pathLength);
             continue;
         }
         const size_t i = level.next++;
         const FindRecord entry = batch[i];
-        host_.processEvents();
-        ++state_.VisitedCount;
-
-        if (!entry.detailsKnown) {
-            if (couldBeShown(entry)) ++state_.UnreadableEntries;
-        } else if (entry.isFolder()) {
-            if (recurse_ && !IsDotOrDotDot(entry.name) && !excluded_.empty() &&
-                isExcluded(std::string(path_.substr(rootLength_)) + std::string(entry.name),
-                           entry.name)) {
-                ++state_.ExcludedFolders;
-            } else if (recurse_ && !IsDotOrDotDot(entry.name)) {
-                std::shared_ptr<FolderNode> child;
-                const int error = reader.child(*level.folder, i, child);
-                if (error == 0) {
-                    path_.append(entry.name).push_back('/');
-                    levels.push_back({std::move(child), 0, path_.size()});
-                    continue;
-                }
-                if (error == FolderReader::kOtherFileSystem) {
-                    ++state_.OtherFileSystems;
-                } else if (error != FolderReader::kPseudoFileSystem) {
-                    ++state_.UnreadableFolders;
-                }
+        if (visit(entry)) {
+            std::shared_ptr<FolderNode> child;
+            const int error = reader.child(*level.folder, i, child);
+            if (error == 0) {
+                const bool readError = child->readError != 0;
+                levels.push_back({std::move(child), 0, 0});
+                enter(entry, readError);
+                levels.back().pathLength = path_.size();
+                continue;
             }
-        } else {
-            const SearchOptions& options = host_.options();
-            if (passesAttributes(entry, options)) {
-                switch (mode_) {
-                case ScanMode::Kind::Types:
-                    CountFileType(entry);
-                    break;
-                case ScanMode::Kind::OfType:
-                    if (isListedType(ExtensionOf(entry.name))) AddFileRecord(entry);
-                    break;
-                case ScanMode::Kind::Filtered:
-                    if (passesFilters(entry, options)) AddFileRecord(entry);
-                    break;
-                }
+            if (error == FolderReader::kOtherFileSystem) {
+                ++state_.OtherFileSystems;
+                notEntered(entry, WalkObserver::NotEntered::OtherFileSystem);
+            } else if (error == FolderReader::kPseudoFileSystem) {
+                notEntered(entry, WalkObserver::NotEntered::PseudoFileSystem);
+            } else {
+                ++state_.UnreadableFolders;
+                notEntered(entry, WalkObserver::NotEntered::Unreadable);
             }
         }
         if (state_.StopRequested.load(std::memory_order_relaxed)) return;
         host_.fileCountChanged(state_.VisitedCount, lists_.FileList.size());
     }
+}
+
+bool FolderScanner::visit(const FindRecord& entry) {
+    host_.processEvents();
+    ++state_.VisitedCount;
+    if (!entry.detailsKnown) {
+        if (couldBeShown(entry)) ++state_.UnreadableEntries;
+        if (observer_) observer_->entry(entry);
+        return false;
+    }
+    if (entry.isFolder()) {
+        if (IsDotOrDotDot(entry.name)) return false;
+        if (!recurse_) {
+            if (observer_) notEntered(entry, WalkObserver::NotEntered::Excluded);
+            return false;
+        }
+        if (!excluded_.empty() &&
+            isExcluded(std::string(path_.substr(rootLength_)) + std::string(entry.name),
+                       entry.name)) {
+            ++state_.ExcludedFolders;
+            notEntered(entry, WalkObserver::NotEntered::Excluded);
+            return false;
+        }
+        return true;
+    }
+    const SearchOptions& options = host_.options();
+    if (passesAttributes(entry, options)) {
+        switch (mode_) {
+        case ScanMode::Kind::Types:
+            CountFileType(entry);
+            break;
+        case ScanMode::Kind::OfType:
+            if (isListedType(ExtensionOf(entry.name))) AddFileRecord(entry);
+            break;
+        case ScanMode::Kind::Filtered:
+            if (passesFilters(entry, options)) AddFileRecord(entry);
+            break;
+        }
+    }
+    if (observer_) observer_->entry(entry);
+    return false;
+}
+
+void FolderScanner::enter(const FindRecord& folder, bool readError) {
+    path_.append(folder.name).push_back('/');
+    if (observer_) observer_->enterFolder(folder, readError);
+}
+
+void FolderScanner::leave(size_t parentPathLength) {
+    path_.resize(parentPathLength);
+    if (observer_) observer_->leaveFolder();
+    host_.fileCountChanged(state_.VisitedCount, lists_.FileList.size());
+}
+
+void FolderScanner::notEntered(const FindRecord& folder, WalkObserver::NotEntered why) {
+    if (observer_) observer_->folderNotEntered(folder, why);
+}
+
+// The saved scan's entries, fed through the same steps as the reader's.
+class FolderScanner::SavedWalk : public SavedScanSink {
+  public:
+    explicit SavedWalk(FolderScanner& scanner) : scanner_(scanner) {}
+
+    void root(std::string_view path, const FindRecord& details) override {
+        FolderScanner& s = scanner_;
+        s.rootPath_ = std::string(path);
+        s.rootLength_ = WithTrailingBackslash(s.rootPath_).size();
+        s.path_ = WithTrailingBackslash(s.rootPath_);
+        rootDevice_ = details.identity.device;
+        if (s.observer_) s.observer_->root(s.rootPath_);
+    }
+    bool enterFolder(const FindRecord& folder, const SavedFolder& saved) override {
+        FolderScanner& s = scanner_;
+        pathLengths_.push_back(s.path_.size());
+        entered_.push_back(false);
+        if (!s.visit(folder)) return false;
+        using Excluded = SavedFolder::Excluded;
+        using Why = WalkObserver::NotEntered;
+        if (saved.excluded == Excluded::Pattern) {
+            ++s.state_.ExcludedFolders;
+            s.notEntered(folder, Why::Excluded);
+        } else if (saved.excluded == Excluded::OtherFileSystem ||
+                   (s.host_.options().oneFileSystem && folder.identity.device != rootDevice_)) {
+            ++s.state_.OtherFileSystems;
+            s.notEntered(folder, Why::OtherFileSystem);
+        } else if (saved.excluded == Excluded::PseudoFileSystem) {
+            s.notEntered(folder, Why::PseudoFileSystem);
+        } else {
+            s.enter(folder, saved.readError);
+            entered_.back() = true;
+            return true;
+        }
+        return false;
+    }
+    void leaveFolder() override {
+        FolderScanner& s = scanner_;
+        if (entered_.back()) {
+            s.leave(pathLengths_.back());
+        } else if (!s.state_.StopRequested.load(std::memory_order_relaxed)) {
+            s.host_.fileCountChanged(s.state_.VisitedCount, s.lists_.FileList.size());
+        }
+        pathLengths_.pop_back();
+        entered_.pop_back();
+    }
+    void entry(const FindRecord& entry) override {
+        FolderScanner& s = scanner_;
+        s.visit(entry);
+        if (!s.state_.StopRequested.load(std::memory_order_relaxed))
+            s.host_.fileCountChanged(s.state_.VisitedCount, s.lists_.FileList.size());
+    }
+    bool stopRequested() const override {
+        return scanner_.state_.StopRequested.load(std::memory_order_relaxed);
+    }
+
+  private:
+    FolderScanner& scanner_;
+    uint64_t rootDevice_ = 0;
+    std::vector<size_t> pathLengths_;
+    std::vector<bool> entered_;
+};
+
+void FolderScanner::ScanSaved(SavedScanSource& source, bool recurse, const ScanMode& mode) {
+    begin(recurse, mode);
+    SavedWalk walk(*this);
+    running_ = true;
+    try {
+        source.read(walk);
+    } catch (...) {
+        running_ = false;
+        throw;
+    }
+    running_ = false;
 }
 
 bool FolderScanner::isExcluded(std::string_view relativePath, std::string_view name) const {
