@@ -4,9 +4,9 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkgconf
-  libicu-dev liburing-dev libgtest-dev libgmock-dev
+  libicu-dev liburing-dev libgtest-dev libgmock-dev zlib1g-dev libzstd-dev
   qt6-base-dev libglib2.0-dev libfontconfig-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core ncdu gdu
   tzdata shared-mime-info dbus
   desktop-file-utils appstream man-db
   fonts-wine

@@ -11,6 +11,8 @@ namespace vintrel {
 
 const char* const kUsage =
     "Usage: vintrel2-scan [OPTIONS] FOLDER\n"
+    "       vintrel2-scan [OPTIONS] --import FILE\n"
+    "       vintrel2-scan --export FILE [--exclude MASK] [-x] FOLDER\n"
     "Without a filter option: one CSV row per file type (Type,Description,Count,Size),\n"
     "in the order the types were first met. With any filter option: the matching files\n"
     "(Filename,\"Date Created\",\"Date modified\",Size,Attribs).\n"
@@ -39,6 +41,11 @@ const char* const kUsage =
     "  --bytes               sizes in bytes, dates as ISO 8601 local times with offset\n"
     "  --json                one JSON object per line, raw values\n"
     "  --sort size|count|name|created|modified   --reverse   --top N\n"
+    "  --export FILE         save the walk as a scan file (the JSON of ncdu and gdu; FILE\n"
+    "                        \"-\" is standard output, a name ending in .gz or .zst is\n"
+    "                        compressed) instead of writing a table\n"
+    "  --import FILE         read a saved scan (of vintrel2-scan, ncdu or gdu; plain, gzip\n"
+    "                        or zstd; \"-\" is standard input) in place of FOLDER\n"
     "  -h, --help            this text\n"
     "  --version             the program's version\n";
 
@@ -100,6 +107,7 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     bool listAll = false;
     bool typeMode = false;
     bool optionsEnded = false;
+    std::vector<std::string> tableOptions; // given options that make or shape a table
 
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
@@ -124,6 +132,14 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
         };
 
         SearchOptions& o = result.options;
+        static const char* const kTableOptions[] = {
+            "--type-mask",     "--name-mask",  "--created", "--modified",
+            "--size",          "--attributes", "--list",    "--type",
+            "--no-subfolders", "-o",           "--output",  "--bytes",
+            "--json",          "--sort",       "--reverse", "--top"};
+        if (std::find(std::begin(kTableOptions), std::end(kTableOptions), arg) !=
+            std::end(kTableOptions))
+            tableOptions.push_back(arg);
         if (arg == "--") {
             optionsEnded = true;
         } else if (arg == "--type-mask") {
@@ -207,6 +223,10 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             if (count.empty() || r.ec != std::errc() || r.ptr != count.data() + count.size())
                 throw UsageError("--top: '" + count + "' is not a number of rows");
             result.top = n;
+        } else if (arg == "--export" || arg == "--import") {
+            std::string& file = arg == "--export" ? result.exportFile : result.importFile;
+            file = value();
+            if (file.empty()) throw UsageError(arg + " needs a file name");
         } else if (arg == "--summary") {
             flag();
             result.summary = true;
@@ -221,6 +241,17 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
         }
     }
 
+    if (!result.exportFile.empty()) {
+        if (!tableOptions.empty())
+            throw UsageError("--export writes no table: " + tableOptions.front() +
+                             " does not go with it");
+        if (!result.importFile.empty())
+            throw UsageError("--export and --import do not go together");
+    }
+    if (!result.importFile.empty()) {
+        if (!folders.empty()) throw UsageError("--import reads a saved scan in place of FOLDER");
+        folders.push_back(result.importFile);
+    }
     if (folders.empty()) throw UsageError("no FOLDER given");
     if (result.bytes && result.json) throw UsageError("--bytes and --json do not go together");
     if (result.json && !result.outputFile.empty())

@@ -28,6 +28,8 @@ struct CliArguments {
     std::string sortBy; // size, count, name, created, modified; empty: walk order
     bool reverse = false;
     std::optional<size_t> top; // only the first N rows
+    std::string exportFile;    // --export: the walk saved as a scan file ("-": standard output)
+    std::string importFile; // --import: a saved scan read instead of FOLDER ("-": standard input)
     bool help = false;
     bool version = false;
 };

@@ -1,6 +1,7 @@
 #include "RawRows.h"
 
 #include "Formatting.h"
+#include "JsonText.h"
 #include "Utf8.h"
 
 #include <charconv>
@@ -26,6 +27,7 @@ void AppendDecimal(std::string& out, int64_t value, int width = 0) {
 // The local time with its offset; where the local date falls outside 1601..9999 (the ends
 // of the range, west or east of Greenwich), the same moment in UTC.
 void AppendIsoLocalTime(std::string& out, FileTime time) {
+    if (time == kUnknownFileTime) return; // not recorded: no text
     CivilTime local = ToLocalCivilTime(time);
     const int64_t unixSeconds = FloorDiv(time - kUnixEpochInTicks, kTicksPerSecond);
     if (local.year < 1601 || local.year > 9999) local = ToUtcCivilTime(time);
@@ -50,25 +52,17 @@ void AppendIsoLocalTime(std::string& out, FileTime time) {
     AppendDecimal(out, offsetMinutes % 60, 2);
 }
 
-void AppendJsonString(std::string& out, std::string_view text) {
-    out += '"';
-    size_t plain = 0; // start of the run not yet written
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
-        out.append(text, plain, i - plain);
-        plain = i + 1;
-        if (byte >= 0x20) {
-            out += '\\';
-            out += static_cast<char>(byte);
-        } else {
-            static constexpr char kHex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
-        }
+// ,"key":"time", or null where the time is not known.
+void AppendTimeField(std::string& out, std::string_view key, FileTime time) {
+    out += ",\"";
+    out += key;
+    out += "\":";
+    if (time == kUnknownFileTime) {
+        out += "null";
+        return;
     }
-    out.append(text, plain);
+    out += '"';
+    AppendIsoLocalTime(out, time);
     out += '"';
 }
 
@@ -155,11 +149,9 @@ std::string FileJson(const TFileRec& record) {
     out.reserve(record.FileName.size() + 160);
     out += '{';
     AppendNameFields(out, "path", record.FileName);
-    out += ",\"created\":\"";
-    AppendIsoLocalTime(out, record.Created);
-    out += "\",\"modified\":\"";
-    AppendIsoLocalTime(out, record.Modified);
-    out += "\",\"bytes\":";
+    AppendTimeField(out, "created", record.Created);
+    AppendTimeField(out, "modified", record.Modified);
+    out += ",\"bytes\":";
     AppendDecimal(out, record.Size);
     out += ",\"attributes\":\"";
     out += AttributeLetters(record.Attributes);

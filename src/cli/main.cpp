@@ -4,11 +4,14 @@
 #include "CliHost.h"
 #include "Collation.h"
 #include "Csv.h"
+#include "Descriptor.h"
 #include "Errors.h"
 #include "FolderScanner.h"
 #include "Paths.h"
 #include "RawRows.h"
 #include "RowTexts.h"
+#include "SavedScans.h"
+#include "ScanImport.h"
 #include "SystemLocale.h"
 #include "TopRows.h"
 #include "TypeDescription.h"
@@ -216,9 +219,17 @@ int Run(const CliArguments& args) {
     }
     gState = &state;
     HandleStopSignals(true);
-    // Listed paths are absolute, whatever the folder was given as.
-    const std::string folder = AbsolutePath(args.folder);
-    scanner.ScanFolder(folder, args.recurse, args.mode);
+    std::optional<SavedScanReader> saved;
+    if (!args.exportFile.empty()) {
+        ExportScan(args, scanner, state);
+    } else if (!args.importFile.empty()) {
+        const Descriptor file(OpenSavedScan(args.importFile));
+        saved.emplace(file.get(), args.importFile);
+        scanner.ScanSaved(*saved, args.recurse, args.mode);
+    } else {
+        // Listed paths are absolute, whatever the folder was given as.
+        scanner.ScanFolder(AbsolutePath(args.folder), args.recurse, args.mode);
+    }
     host.finish();
     HandleStopSignals(false);
     const bool stopped = state.StopRequested;
@@ -229,7 +240,13 @@ int Run(const CliArguments& args) {
         return 1;
     }
 
-    if (typeStatistics) {
+    if (!args.exportFile.empty()) {
+        // The scan file is the output; the type table was counted for --summary alone.
+        for (size_t i = 0; i < lists.TypeIndex.size(); ++i) {
+            totalSize =
+                SaturatingAdd(totalSize, lists.TypeList[lists.TypeIndex[i].Position].TotalSize);
+        }
+    } else if (typeStatistics) {
         LineSink sink(args.outputFile);
         std::vector<const TDataRec*> rows;
         for (size_t i = 0; i < lists.TypeIndex.size(); ++i) {
@@ -295,6 +312,15 @@ int Run(const CliArguments& args) {
         if (args.options.oneFileSystem) {
             std::fprintf(stderr, "Folders on other file systems: %lld\n",
                          static_cast<long long>(state.OtherFileSystems));
+        }
+        if (saved) {
+            const MissingFields& missing = saved->missing();
+            std::fprintf(stderr,
+                         "Entries without modification time: %lld\n"
+                         "Entries without birth time: %lld\nEntries without mode: %lld\n",
+                         static_cast<long long>(missing.modified),
+                         static_cast<long long>(missing.birth),
+                         static_cast<long long>(missing.mode));
         }
     } else {
         if (state.UnreadableFolders > 0) {

@@ -344,8 +344,9 @@ int FolderReader::read(const OpenFolder& folder, FolderBatch& batch) {
             const char* rawName = records + nameOffset;
             const std::string_view name(rawName);
             const uint32_t hidden = IsHiddenName(name) ? kAttrHidden : 0;
-            FolderBatch::Entry entry{nameOffset, 0, 0, 0, hidden, static_cast<uint16_t>(name.size()),
-                                     true,       {}, 0, 0, 0,      0,      0};
+            FolderBatch::Entry entry{
+                nameOffset, 0, 0, 0, hidden, static_cast<uint16_t>(name.size()), true, {},
+                0,          0, 0, 0, 0};
             if (d->d_type == DT_DIR) entry.attributes |= kAttrDirectory;
             if (d->d_type != DT_DIR || (detailFolders_ && !IsDotOrDotDot(name))) {
                 fileEntries[fileCount] = stagedCount;

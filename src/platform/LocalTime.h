@@ -15,6 +15,9 @@ inline constexpr int64_t kUnixEpochInTicks = 116'444'736'000'000'000; // 1970-01
 inline constexpr int64_t kFirstUnixSecond = -11'644'473'600;
 inline constexpr int64_t kLastUnixSecond = 253'402'300'799;
 
+// A time a saved scan did not record: no date is shown for it, and no date filter passes it.
+inline constexpr FileTime kUnknownFileTime = INT64_MIN;
+
 // Times outside what a date can show are clamped to its ends.
 constexpr FileTime FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
     if (seconds < kFirstUnixSecond) return 0;

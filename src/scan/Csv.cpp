@@ -18,11 +18,11 @@ bool NeedsQuotes(std::string_view field) {
     });
 }
 
+} // namespace
+
 std::string CannotCreate(const std::string& fileName, const FileWriteResult& result) {
     return "Cannot create file \"" + DisplayText(fileName) + "\". " + result.text();
 }
-
-} // namespace
 
 void AppendCsvField(std::string& out, std::string_view field) {
     if (!NeedsQuotes(field)) {

@@ -22,6 +22,9 @@ void AppendCsvLine(std::string& lineText, const std::vector<std::string_view>& f
 // FF FE, then the text as UTF-16 little-endian; nothing after it.
 std::string CsvFileBytes(std::string_view lineText);
 
+// "Cannot create file "NAME". reason"
+std::string CannotCreate(const std::string& fileName, const FileWriteResult& result);
+
 // Writes the CSV file of the lines; an existing file is replaced only once the new one is
 // complete (see WriteFileReplacing). Raises UserError "Cannot create file "…". reason" or
 // "Stream write error".

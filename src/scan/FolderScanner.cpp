@@ -173,6 +173,8 @@ class FolderScanner::SavedWalk : public SavedScanSink {
         s.rootLength_ = WithTrailingBackslash(s.rootPath_).size();
         s.path_ = WithTrailingBackslash(s.rootPath_);
         rootDevice_ = details.identity.device;
+        pathLengths_.assign(1, s.path_.size());
+        entered_.assign(1, true);
         if (s.observer_) s.observer_->root(s.rootPath_);
     }
     bool enterFolder(const FindRecord& folder, const SavedFolder& saved) override {
@@ -277,7 +279,8 @@ bool FolderScanner::passesAttributes(const FindRecord& entry, const SearchOption
     if (o.attribsChk) {
         const uint32_t required =
             (o.readChk ? kAttrReadOnly : 0) | (o.archiveChk ? kAttrArchive : 0);
-        if (required != 0 && !(entry.attributes & required)) return false;
+        // A saved scan without the mode does not tell the attributes.
+        if (required != 0 && (entry.mode == 0 || !(entry.attributes & required))) return false;
     }
     return true;
 }
@@ -289,6 +292,11 @@ bool FolderScanner::passesNameMasks(const FindRecord& entry, const SearchOptions
 
 bool FolderScanner::passesFilters(const FindRecord& entry, const SearchOptions& o) const {
     if (!passesNameMasks(entry, o)) return false;
+    // A time a saved scan did not record passes no date filter.
+    if ((o.fileCreated && entry.created == kUnknownFileTime) ||
+        (o.fileModified && entry.modified == kUnknownFileTime)) {
+        return false;
+    }
     if (o.fileCreated &&
         o.fileCreatedIndex !=
             CompareDays(o.createDate, FileTimeToLocalDateTime(entry.created)) + 1) {

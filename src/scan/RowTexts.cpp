@@ -10,11 +10,20 @@ TypeRowTexts MakeTypeRow(const TDataRec& record, std::string description,
             FormatFileSize(record.TotalSize, locale)};
 }
 
+namespace {
+
+// The date cell of a file time; empty where the time is not known.
+std::string DateCell(const DateTextFormat& dates, FileTime time) {
+    return time == kUnknownFileTime ? std::string() : dates.format(FileTimeToLocalDateTime(time));
+}
+
+} // namespace
+
 FileRowTexts MakeFileRow(const TFileRec& record, const DateTextFormat& dates,
                          const LocaleSettings& locale) {
-    return {DisplayText(record.FileName), dates.format(FileTimeToLocalDateTime(record.Created)),
-            dates.format(FileTimeToLocalDateTime(record.Modified)),
-            FormatFileSize(record.Size, locale), AttributeLetters(record.Attributes)};
+    return {DisplayText(record.FileName), DateCell(dates, record.Created),
+            DateCell(dates, record.Modified), FormatFileSize(record.Size, locale),
+            AttributeLetters(record.Attributes)};
 }
 
 void AppendFileRow(std::string& out, const TFileRec& record, const DateTextFormat& dates,
@@ -25,9 +34,11 @@ void AppendFileRow(std::string& out, const TFileRec& record, const DateTextForma
         out += DisplayText(record.FileName);
     }
     out += separator;
-    dates.appendTo(out, FileTimeToLocalDateTime(record.Created));
+    if (record.Created != kUnknownFileTime)
+        dates.appendTo(out, FileTimeToLocalDateTime(record.Created));
     out += separator;
-    dates.appendTo(out, FileTimeToLocalDateTime(record.Modified));
+    if (record.Modified != kUnknownFileTime)
+        dates.appendTo(out, FileTimeToLocalDateTime(record.Modified));
     out += separator;
     out += FormatFileSize(record.Size, locale);
     out += separator;
