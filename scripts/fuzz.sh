@@ -13,7 +13,7 @@ cmake --build build-fuzz -j "$(nproc)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in wildcard text_readers registry_hive text_conversions; do
+for target in wildcard text_readers registry_hive text_conversions saved_scan; do
   mkdir -p "$work/$target"
   # New inputs go to the scratch folder; the corpus in the tree only seeds the run.
   if build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
