@@ -61,6 +61,45 @@ def measure_all(commands, runs, cold=False):
             for name, runs_of in samples.items()}
 
 
+def saved_scan_goals(scan, tree, out, runs):
+    """Export and import of the tree as a scan file, against the listing and the peers' readers."""
+    saved = os.path.join(out, "scan.json")
+    tiny = os.path.join(out, "tiny.json")
+    subprocess.run([scan, "--export", saved, tree], check=True)
+    with open(tiny, "w") as f:
+        f.write('[1,2,{},[{"name":"/t"},{"name":"a.txt","asize":1}]]')
+    commands = [
+        ("export (uncompressed)", [scan, "--export", os.path.join(out, "again.json"), tree]),
+        ("--list --json (everything)", [scan, "--list", "--json", "--include-hidden", "--include-system", tree]),
+        ("import: type table", [scan, "--import", saved]),
+        ("live walk: type table", [scan, tree]),
+        ("ncdu -f FILE -o /dev/null", ["ncdu", "-f", saved, "-o", "/dev/null"]),
+        ("gdu -n -f FILE", ["gdu", "-n", "-f", saved]),
+        ("start-up (import of 1 file)", [scan, "--import", tiny]),
+    ]
+    present = [(n, a) for n, a in commands if shutil.which(a[0]) is not None or os.path.exists(a[0])]
+    results = measure_all(present, runs)
+    size_mb = os.path.getsize(saved) / 1e6
+    print(f"\nsaved scans ({size_mb:.0f} MB scan file, medians of {runs} interleaved runs)")
+    for name, _ in commands:
+        if name in results:
+            print(f"{name:30} {results[name][0]:9.3f} s {results[name][1] / 1024:12.1f} MB")
+        else:
+            print(f"{name:30} {'(missing)':>9}")
+    imported = results["import: type table"][0]
+    peers = [n for n in ("ncdu -f FILE -o /dev/null", "gdu -n -f FILE") if n in results]
+    return [
+        ("export within 1.2x of --list --json --include-hidden --include-system",
+         results["export (uncompressed)"][0] <= 1.2 * results["--list --json (everything)"][0]),
+        ("import's type table faster than the warm live walk",
+         imported < results["live walk: type table"][0]),
+        ("import's type table no slower than ncdu -f and gdu -f",
+         len(peers) == 2 and all(imported <= results[n][0] for n in peers)),
+        ("import's type table in bounded memory (peak RSS under 32 MB)",
+         results["import: type table"][1] < 32 * 1024),
+    ]
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tree", default="/tmp/vbench-tree")
@@ -145,6 +184,8 @@ def main():
         (f"--list peak RSS under 200 bytes per listed file ({list_rss * 1024 / max(listed, 1):.0f})",
          list_rss * 1024 < 200 * listed),
     ]
+    if not args.cold:
+        goals += saved_scan_goals(args.scan, tree, out, max(args.runs, 10))
     gui_bench = os.path.join(os.path.dirname(args.scan), "..", "..", "bench", "gui_bench")
     if os.path.exists(gui_bench):
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
