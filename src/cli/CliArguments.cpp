@@ -41,6 +41,8 @@ const char* const kUsage =
     "  --bytes               sizes in bytes, dates as ISO 8601 local times with offset\n"
     "  --json                one JSON object per line, raw values\n"
     "  --sort size|count|name|created|modified   --reverse   --top N\n"
+    "  --disk-usage          sizes are the bytes allocated on disk, and a file with several\n"
+    "                        hard links counts once (its first link met)\n"
     "  --export FILE         save the walk as a scan file (the JSON of ncdu and gdu; FILE\n"
     "                        \"-\" is standard output, a name ending in .gz or .zst is\n"
     "                        compressed) instead of writing a table\n"
@@ -201,6 +203,9 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
         } else if (arg == "-x" || arg == "--one-file-system") {
             flag();
             o.oneFileSystem = true;
+        } else if (arg == "--disk-usage") {
+            flag();
+            o.diskUsage = true;
         } else if (arg == "--bytes") {
             flag();
             result.bytes = true;

@@ -183,7 +183,9 @@ int Run(const CliArguments& args) {
     const bool typeStatistics = args.mode.kind == ScanMode::Kind::Types;
     // A listing in walk order is written as the walk goes, a batch at a time, so that its
     // memory stays bounded whatever the number of files; a sorted or reversed one is kept.
-    const bool streamed = !typeStatistics && args.sortBy.empty() && !args.reverse;
+    // An import counted as the disk counts is kept until its file has shown it can be.
+    const bool streamed = !typeStatistics && args.sortBy.empty() && !args.reverse &&
+                          !(args.options.diskUsage && !args.importFile.empty());
     // Rows coming on the same terminal would break the progress line.
     const bool rowsOnTerminal = streamed && args.outputFile.empty() && isatty(STDOUT_FILENO);
     CliHost host(args.options, typeStatistics, isatty(STDERR_FILENO) && !rowsOnTerminal);
@@ -234,6 +236,14 @@ int Run(const CliArguments& args) {
     HandleStopSignals(false);
     const bool stopped = state.StopRequested;
 
+    if (saved && args.options.diskUsage && saved->complete() && !saved->carriesDiskUsage()) {
+        std::fprintf(stderr,
+                     "vintrel2-scan: --disk-usage needs a saved scan with the allocated size "
+                     "(dsize) of its entries and the inode (ino) of every hard-linked file; '%s' "
+                     "lacks them\n",
+                     DisplayText(args.importFile).c_str());
+        return 2;
+    }
     if (!state.RootError.empty()) {
         std::fprintf(stderr, "vintrel2-scan: cannot read folder '%s': %s\n",
                      DisplayText(args.folder).c_str(), state.RootError.c_str());

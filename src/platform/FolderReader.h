@@ -31,6 +31,12 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+struct FileIdentityHash {
+    size_t operator()(const FileIdentity& id) const {
+        return std::hash<uint64_t>()(id.inode * 0x9E3779B97F4A7C15ULL ^ id.device);
+    }
+};
+
 struct FindRecord {
     std::string_view name; // NUL-terminated in its batch
     uint32_t attributes = 0;

@@ -27,6 +27,8 @@ void FolderScanner::begin(bool recurse, const ScanMode& mode) {
         isType_.clear();
     }
     recurse_ = recurse;
+    diskUsage_ = host_.options().diskUsage;
+    linksTaken_.clear();
     // The folder masks, as they stand at the start: the read-ahead must leave out exactly
     // the folders the walk does.
     excluded_ = host_.options().excludeFolders;
@@ -130,21 +132,29 @@ bool FolderScanner::visit(const FindRecord& entry) {
         return true;
     }
     const SearchOptions& options = host_.options();
-    if (passesAttributes(entry, options)) {
+    FindRecord file = entry;
+    if (diskUsage_) file.size = entry.allocated; // what the disk holds, for every size
+    if (passesAttributes(file, options)) {
         switch (mode_) {
         case ScanMode::Kind::Types:
-            CountFileType(entry);
+            if (firstLink(file)) CountFileType(file);
             break;
         case ScanMode::Kind::OfType:
-            if (isListedType(ExtensionOf(entry.name))) AddFileRecord(entry);
+            if (isListedType(ExtensionOf(file.name)) && firstLink(file)) AddFileRecord(file);
             break;
         case ScanMode::Kind::Filtered:
-            if (passesFilters(entry, options)) AddFileRecord(entry);
+            if (passesFilters(file, options) && firstLink(file)) AddFileRecord(file);
             break;
         }
     }
     if (observer_) observer_->entry(entry);
     return false;
+}
+
+// The first link met among the files that pass is the one taken.
+bool FolderScanner::firstLink(const FindRecord& entry) {
+    if (!diskUsage_ || entry.linkCount < 2 || !entry.identity.known()) return true;
+    return linksTaken_.insert(entry.identity).second;
 }
 
 void FolderScanner::enter(const FindRecord& folder, bool readError) {
@@ -176,6 +186,7 @@ class FolderScanner::SavedWalk : public SavedScanSink {
         pathLengths_.assign(1, s.path_.size());
         entered_.assign(1, true);
         if (s.observer_) s.observer_->root(s.rootPath_);
+        visitDots();
     }
     bool enterFolder(const FindRecord& folder, const SavedFolder& saved) override {
         FolderScanner& s = scanner_;
@@ -193,9 +204,13 @@ class FolderScanner::SavedWalk : public SavedScanSink {
             s.notEntered(folder, Why::OtherFileSystem);
         } else if (saved.excluded == Excluded::PseudoFileSystem) {
             s.notEntered(folder, Why::PseudoFileSystem);
+        } else if (saved.readError && !saved.partial) {
+            ++s.state_.UnreadableFolders;
+            s.notEntered(folder, Why::Unreadable);
         } else {
             s.enter(folder, saved.readError);
             entered_.back() = true;
+            visitDots();
             return true;
         }
         return false;
@@ -221,6 +236,16 @@ class FolderScanner::SavedWalk : public SavedScanSink {
     }
 
   private:
+    // A folder read lists "." and ".." first, which a walk visits as entries.
+    void visitDots() {
+        FindRecord dot;
+        dot.attributes = kAttrDirectory;
+        for (const char* name : {".", ".."}) {
+            dot.name = name;
+            scanner_.visit(dot);
+        }
+    }
+
     FolderScanner& scanner_;
     uint64_t rootDevice_ = 0;
     std::vector<size_t> pathLengths_;

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace vintrel {
 
@@ -44,6 +45,9 @@ struct SavedFolder {
     enum class Excluded { No, Pattern, OtherFileSystem, PseudoFileSystem };
     Excluded excluded = Excluded::No;
     bool readError = false;
+    // Read in part, up to an error (the entries read follow); otherwise a folder with a read
+    // error could not be read at all.
+    bool partial = false;
 };
 
 // Where the entries of a saved scan go as they are read, in walk order.
@@ -105,6 +109,8 @@ class FolderScanner {
     bool passesFilters(const FindRecord& entry, const SearchOptions& options) const;
     void CountFileType(const FindRecord& entry);
     void AddFileRecord(const FindRecord& entry);
+    // With the disk's own count, false for a later link of a file already taken.
+    bool firstLink(const FindRecord& entry);
 
     ScanHost& host_;
     ScanState& state_;
@@ -118,6 +124,8 @@ class FolderScanner {
     std::vector<FolderMask> excluded_; // folder masks of this walk
     size_t rootLength_ = 0;            // of the root's path in path_
     std::string rootPath_;
+    bool diskUsage_ = false;
+    std::unordered_set<FileIdentity, FileIdentityHash> linksTaken_; // files of several links
     WalkObserver* observer_ = nullptr;
     bool detailFolders_ = false;
 };

@@ -129,7 +129,8 @@ void ScanExporter::openObject(const FindRecord& entry, bool folder) {
 
 void ScanExporter::enterFolder(const FindRecord& folder, bool readError) {
     openObject(folder, true);
-    if (readError) buffer_ += ",\"read_error\":true";
+    // Read up to an error: its entries read so far follow.
+    if (readError) buffer_ += ",\"read_error\":true,\"vintrel_partial\":true";
     buffer_ += '}';
     devices_.push_back(folder.identity.known() ? folder.identity.device : devices_.back());
     flushIfFull();

@@ -44,6 +44,8 @@ struct SearchOptions {
     std::vector<FolderMask> excludeFolders;
     // Folders on another file system than the root's are not entered.
     bool oneFileSystem = false;
+    // Sizes are the bytes allocated on disk, and a file with several links counts once.
+    bool diskUsage = false;
 
     // Any option that makes a search list files instead of counting types.
     bool anyFilter() const {

@@ -21,7 +21,8 @@ struct EntryFields {
     int64_t asize = 0, dsize = 0, ino = 0, dev = 0, nlink = 0, uid = 0, gid = 0, mode = 0;
     int64_t mtime = 0, mtimeNs = 0, btime = 0, btimeNs = 0;
     bool hadDev = false, hadMode = false, hadMtime = false, hadBtime = false, hadNlink = false;
-    bool hardLinked = false, readError = false, notRegular = false, unknown = false;
+    bool hardLinked = false, readError = false, partial = false, notRegular = false;
+    bool unknown = false;
     bool immutable = false, compressed = false;
     SavedFolder::Excluded excluded = SavedFolder::Excluded::No;
     bool hadExcluded = false;
@@ -335,6 +336,7 @@ void SavedScanReader::Parser::parseEntry(EntryFields& f) {
             f.asize = parseInteger();
         } else if (number && key == "dsize") {
             f.dsize = parseInteger();
+            missing_.allocated = false;
         } else if (number && key == "mtime") {
             f.mtime = parseInteger(), f.hadMtime = true;
         } else if (number && key == "mode") {
@@ -376,6 +378,8 @@ void SavedScanReader::Parser::parseEntry(EntryFields& f) {
             parseString(key_);
             f.immutable = key_.find('i') != std::string::npos;
             f.compressed = key_.find('c') != std::string::npos;
+        } else if (key == "vintrel_partial") {
+            f.partial = parseBool();
         } else if (key == "vintrel_unknown") {
             f.unknown = parseBool();
         } else {
@@ -428,6 +432,7 @@ FindRecord SavedScanReader::Parser::fileRecord(const EntryFields& f, uint64_t de
     r.allocated = f.dsize < 0 ? 0 : f.dsize;
     r.identity = {device, static_cast<uint64_t>(f.ino)};
     r.linkCount = f.hadNlink ? Clamped32(f.nlink) : f.hardLinked ? 2 : 1;
+    if (r.linkCount > 1 && f.ino == 0) ++missing_.linkWithoutInode;
     r.uid = Clamped32(f.uid);
     r.gid = Clamped32(f.gid);
     if (f.hadMtime) {
@@ -495,8 +500,11 @@ bool SavedScanReader::Parser::run(SavedScanSink& sink) {
             ++pos_;
             parseEntry(f);
             const uint64_t device = f.hadDev ? static_cast<uint64_t>(f.dev) : level.device;
+            // ncdu marks a folder it read in part as it marks one it could not read: with
+            // entries after it, it was read in part.
+            const bool partial = f.partial || (f.readError && peek() == ',');
             const SavedFolder saved{f.hadExcluded ? f.excluded : SavedFolder::Excluded::No,
-                                    f.readError};
+                                    f.readError, partial};
             if (level.wanted) {
                 const bool wanted = sink.enterFolder(folderRecord(f, device), saved);
                 levels.push_back({device, wanted, true});
@@ -509,7 +517,7 @@ bool SavedScanReader::Parser::run(SavedScanSink& sink) {
             const uint64_t device = f.hadDev ? static_cast<uint64_t>(f.dev) : level.device;
             if (f.hadExcluded || (f.hadMode && S_ISDIR(f.mode))) { // a folder without entries
                 const SavedFolder saved{f.hadExcluded ? f.excluded : SavedFolder::Excluded::No,
-                                        f.readError};
+                                        f.readError, false};
                 sink.enterFolder(folderRecord(f, device), saved);
                 sink.leaveFolder();
             } else {

@@ -23,9 +23,11 @@ struct SavedScanInfo {
 
 // Entries whose file gave less than a walk would.
 struct MissingFields {
-    int64_t modified = 0; // no modification time
-    int64_t birth = 0;    // no birth time
-    int64_t mode = 0;     // no mode
+    int64_t modified = 0;         // no modification time
+    int64_t birth = 0;            // no birth time
+    int64_t mode = 0;             // no mode
+    bool allocated = true;        // no entry told its allocated bytes ("dsize")
+    int64_t linkWithoutInode = 0; // files of several links without their inode
 };
 
 class SavedScanReader : public SavedScanSource {
@@ -40,6 +42,9 @@ class SavedScanReader : public SavedScanSource {
     const MissingFields& missing() const { return missing_; }
     // Read to the end: a stopped walk leaves the rest unread.
     bool complete() const { return complete_; }
+    // The file tells what the disk's own count needs: allocated bytes, and the inode of every
+    // file of several links.
+    bool carriesDiskUsage() const { return !missing_.allocated && missing_.linkWithoutInode == 0; }
 
   private:
     class Parser;

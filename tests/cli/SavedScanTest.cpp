@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +76,8 @@ TEST_F(SavedScan, ImportGivesWhatTheLiveWalkGives) {
         "--exclude skip --exclude sub/deeper --summary",
         "--list --no-subfolders",
         "--sort count --top 1",
+        "--disk-usage --list --bytes --summary",
+        "--disk-usage --size greater:3 --include-system",
     };
     for (const char* file : {"scan.json", "scan.json.gz", "scan.zst"}) {
         const std::string saved = scratch.path(file);
@@ -234,6 +237,60 @@ TEST_F(SavedScan, NcduAndGduOpenOurScans) {
     const Result gduOurs = Shell("gdu -n -s -f " + saved, scratch);
     EXPECT_EQ(gduOurs.exit, 0) << gduOurs.err;
     EXPECT_EQ(gduOurs.out, gduTheirs.out);
+}
+
+// The disk's own count: allocated bytes, each file of several links once, against the
+// blocks of each inode counted once.
+TEST_F(SavedScan, DiskUsageCountsTheDiskAsTheDiskDoes) {
+    tree.file("a/big.dat", std::string(10000, 'b'));
+    ASSERT_EQ(::link(tree.path("a/big.dat").c_str(), tree.path("sub/big.dat").c_str()), 0);
+    ASSERT_EQ(::link(tree.path("a/big.dat").c_str(), tree.path("sub/deeper/big.dat").c_str()), 0);
+    const std::vector<std::string> files = {"plain.txt",
+                                            "UPPER.TXT",
+                                            "no_extension",
+                                            "tab\there.doc",
+                                            "bad\xff\xfe.bin",
+                                            "\xc3\xbcmlaut.TXT",
+                                            "sub/deeper/inner.txt",
+                                            "skip/me.txt",
+                                            "sub/sparse.img",
+                                            "a/big.dat",
+                                            "sub/link.txt",
+                                            "we\"ird\\name\nwith newline.txt",
+                                            "sub/.hid/secret.txt"};
+    int64_t expected = 0;
+    for (const std::string& file : files) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(tree.path(file).c_str(), &st), 0) << file;
+        expected += st.st_blocks * 512;
+    }
+    const Result r = Shell("$SCAN --disk-usage --list --json " + tree.root(), scratch);
+    ASSERT_EQ(r.exit, 0) << r.err;
+    int64_t total = 0, rows = 0, bigRows = 0;
+    for (size_t at = r.out.find("\"bytes\":"); at != std::string::npos;
+         at = r.out.find("\"bytes\":", at + 1)) {
+        total += std::stoll(r.out.substr(at + 8));
+        ++rows;
+    }
+    for (size_t at = r.out.find("big.dat"); at != std::string::npos;
+         at = r.out.find("big.dat", at + 1))
+        ++bigRows;
+    EXPECT_EQ(total, expected);
+    EXPECT_EQ(rows, static_cast<int64_t>(files.size())); // plain.txt and hard.txt once
+    EXPECT_EQ(bigRows, 1);
+    // Without it the design's sizes, every link listed.
+    const Result apparent = Shell("$SCAN --list --json " + tree.root(), scratch);
+    EXPECT_NE(apparent.out.find("\"bytes\":10000"), std::string::npos);
+    EXPECT_EQ(apparent.out.find("\"bytes\":1048576") != std::string::npos, true);
+
+    // A scan file without allocated sizes cannot be counted so: refused.
+    std::ofstream(scratch.path("bare.json"))
+        << "[1,2,{},[{\"name\":\"/t\"},{\"name\":\"a\",\"asize\":5}]]";
+    const Result refused =
+        Shell("$SCAN --disk-usage --list --import " + scratch.path("bare.json"), scratch);
+    EXPECT_EQ(refused.exit, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("dsize"), std::string::npos) << refused.err;
 }
 
 } // namespace
