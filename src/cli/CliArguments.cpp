@@ -13,6 +13,7 @@ const char* const kUsage =
     "Usage: vintrel2-scan [OPTIONS] FOLDER\n"
     "       vintrel2-scan [OPTIONS] --import FILE\n"
     "       vintrel2-scan --export FILE [--exclude MASK] [-x] FOLDER\n"
+    "       vintrel2-scan --compare OLD [OPTIONS] FOLDER | --import NEW\n"
     "Without a filter option: one CSV row per file type (Type,Description,Count,Size),\n"
     "in the order the types were first met. With any filter option: the matching files\n"
     "(Filename,\"Date Created\",\"Date modified\",Size,Attribs).\n"
@@ -40,12 +41,15 @@ const char* const kUsage =
     "  -x, --one-file-system do not enter folders on another file system\n"
     "  --bytes               sizes in bytes, dates as ISO 8601 local times with offset\n"
     "  --json                one JSON object per line, raw values\n"
-    "  --sort size|count|name|created|modified   --reverse   --top N\n"
+    "  --sort size|count|name|created|modified|change   --reverse   --top N\n"
     "  --disk-usage          sizes are the bytes allocated on disk, and a file with several\n"
     "                        hard links counts once (its first link met)\n"
     "  --export FILE         save the walk as a scan file (the JSON of ncdu and gdu; FILE\n"
     "                        \"-\" is standard output, a name ending in .gz or .zst is\n"
     "                        compressed) instead of writing a table\n"
+    "  --compare OLD         the type table with \"Count change\" and \"Size change\" against\n"
+    "                        the saved scan OLD (filters count only the files that pass,\n"
+    "                        on both sides); --sort change sorts by the size change\n"
     "  --import FILE         read a saved scan (of vintrel2-scan, ncdu or gdu; plain, gzip\n"
     "                        or zstd; \"-\" is standard input) in place of FOLDER\n"
     "  -h, --help            this text\n"
@@ -214,9 +218,10 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             result.json = true;
         } else if (arg == "--sort") {
             const std::string key = value();
-            static const char* const kKeys[] = {"size", "count", "name", "created", "modified"};
+            static const char* const kKeys[] = {"size",    "count",    "name",
+                                                "created", "modified", "change"};
             if (std::find(std::begin(kKeys), std::end(kKeys), key) == std::end(kKeys))
-                throw UsageError("--sort takes size, count, name, created or modified");
+                throw UsageError("--sort takes size, count, name, created, modified or change");
             result.sortBy = key;
         } else if (arg == "--reverse") {
             flag();
@@ -228,8 +233,10 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
             if (count.empty() || r.ec != std::errc() || r.ptr != count.data() + count.size())
                 throw UsageError("--top: '" + count + "' is not a number of rows");
             result.top = n;
-        } else if (arg == "--export" || arg == "--import") {
-            std::string& file = arg == "--export" ? result.exportFile : result.importFile;
+        } else if (arg == "--export" || arg == "--import" || arg == "--compare") {
+            std::string& file = arg == "--export"   ? result.exportFile
+                                : arg == "--import" ? result.importFile
+                                                    : result.compareFile;
             file = value();
             if (file.empty()) throw UsageError(arg + " needs a file name");
         } else if (arg == "--summary") {
@@ -265,6 +272,18 @@ CliArguments ParseCliArguments(const std::vector<std::string>& args,
     result.folder = folders.front();
     if (result.folder.empty()) throw UsageError("FOLDER is empty");
 
+    if (!result.compareFile.empty()) {
+        if (listAll || typeMode) throw UsageError("--compare compares type tables, not listings");
+        if (!result.exportFile.empty())
+            throw UsageError("--compare and --export do not go together");
+        if (result.compareFile == "-" && result.importFile == "-")
+            throw UsageError("--compare and --import cannot both read standard input");
+        if (result.sortBy == "created" || result.sortBy == "modified")
+            throw UsageError("--sort " + result.sortBy + " applies to the file listing only");
+        result.mode = result.options.anyFilter() ? ScanMode::FilteredTypes() : ScanMode::Types();
+        return result;
+    }
+    if (result.sortBy == "change") throw UsageError("--sort change needs --compare");
     if (listAll) result.options.attribsChk = true;
     if (!typeMode)
         result.mode = result.options.anyFilter() ? ScanMode::Filtered() : ScanMode::Types();

@@ -25,11 +25,12 @@ struct CliArguments {
     bool summary = false;
     bool bytes = false; // raw sizes and ISO dates in the CSV
     bool json = false;  // JSON Lines instead of CSV
-    std::string sortBy; // size, count, name, created, modified; empty: walk order
+    std::string sortBy; // size, count, name, created, modified, change; empty: walk order
     bool reverse = false;
     std::optional<size_t> top; // only the first N rows
     std::string exportFile;    // --export: the walk saved as a scan file ("-": standard output)
-    std::string importFile; // --import: a saved scan read instead of FOLDER ("-": standard input)
+    std::string importFile;  // --import: a saved scan read instead of FOLDER ("-": standard input)
+    std::string compareFile; // --compare: the older saved scan the type table is compared with
     bool help = false;
     bool version = false;
 };

@@ -3,10 +3,12 @@
 #include "CliArguments.h"
 #include "CliHost.h"
 #include "Collation.h"
+#include "CompareRun.h"
 #include "Csv.h"
 #include "Descriptor.h"
 #include "Errors.h"
 #include "FolderScanner.h"
+#include "LineSink.h"
 #include "Paths.h"
 #include "RawRows.h"
 #include "RowTexts.h"
@@ -44,51 +46,6 @@ void HandleStopSignals(bool handle) {
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
-
-// Lines to standard output (UTF-8, CR LF) or into the CSV file, as they come.
-class LineSink {
-  public:
-    explicit LineSink(const std::string& fileName) : fileName_(fileName) {
-        if (!fileName.empty()) file_.emplace(fileName);
-    }
-
-    void add(std::string line) {
-        line += "\r\n";
-        if (file_) {
-            file_->add(line);
-            return;
-        }
-        buffer_ += line;
-        if (buffer_.size() >= 1 << 16) flush();
-    }
-    // A stopped run's partial result goes to standard output or a descriptor as it is, and
-    // into a file only where it replaces none.
-    void finish(bool stopped) {
-        if (file_ && stopped && !file_->writesDirectly()) {
-            if (!file_->finishIfNew()) {
-                std::fprintf(stderr, "vintrel2-scan: '%s' was left as it was\n",
-                             DisplayText(fileName_).c_str());
-            }
-        } else if (file_) {
-            file_->finish();
-        }
-        flush();
-        if (std::fflush(stdout) != 0) throw UserError(StreamWriteError(errno));
-    }
-
-  private:
-    void flush() {
-        if (!buffer_.empty() &&
-            std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size()) {
-            throw UserError(StreamWriteError(errno));
-        }
-        buffer_.clear();
-    }
-
-    std::string fileName_;
-    std::optional<CsvFileWriter> file_;
-    std::string buffer_;
-};
 
 // One CSV line of a row's cells or a table's captions.
 template <typename Cells> std::string CsvOf(const Cells& cells) {
@@ -221,6 +178,15 @@ int Run(const CliArguments& args) {
     }
     gState = &state;
     HandleStopSignals(true);
+    if (!args.compareFile.empty()) {
+        const int status = RunCompare(args, host, state, locale, collation);
+        HandleStopSignals(false);
+        if (state.StopRequested) {
+            std::fputs("vintrel2-scan: stopped; the results are incomplete\n", stderr);
+            return 128 + (gStopSignal ? gStopSignal : SIGINT);
+        }
+        return status;
+    }
     std::optional<SavedScanReader> saved;
     if (!args.exportFile.empty()) {
         ExportScan(args, scanner, state);

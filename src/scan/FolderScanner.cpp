@@ -145,6 +145,9 @@ bool FolderScanner::visit(const FindRecord& entry) {
         case ScanMode::Kind::Filtered:
             if (passesFilters(file, options) && firstLink(file)) AddFileRecord(file);
             break;
+        case ScanMode::Kind::FilteredTypes:
+            if (passesFilters(file, options) && firstLink(file)) CountFileType(file);
+            break;
         }
     }
     if (observer_) observer_->entry(entry);
@@ -292,6 +295,7 @@ bool FolderScanner::couldBeShown(const FindRecord& entry) {
     case ScanMode::Kind::OfType:
         return isListedType(ExtensionOf(entry.name));
     case ScanMode::Kind::Filtered:
+    case ScanMode::Kind::FilteredTypes:
         return passesNameMasks(entry, o);
     }
     return true;

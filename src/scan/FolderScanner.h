@@ -13,15 +13,17 @@
 
 namespace vintrel {
 
-// What a walk collects: the type table, the filtered listing, or the files of one type.
+// What a walk collects: the type table, the filtered listing, the files of one type, or the
+// type table of the files that pass the filters (two scans compared under filters).
 struct ScanMode {
-    enum class Kind { Types, Filtered, OfType };
+    enum class Kind { Types, Filtered, OfType, FilteredTypes };
     Kind kind = Kind::Types;
     std::string type; // OfType: the type's exact bytes, "" for files without extension
 
     static ScanMode Types() { return {Kind::Types, {}}; }
     static ScanMode Filtered() { return {Kind::Filtered, {}}; }
     static ScanMode OfType(std::string type) { return {Kind::OfType, std::move(type)}; }
+    static ScanMode FilteredTypes() { return {Kind::FilteredTypes, {}}; }
 };
 
 // Told of everything a walk reaches, in walk order, whatever the options let through ("."

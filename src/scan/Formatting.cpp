@@ -23,14 +23,13 @@ void AppendNumber(std::string& out, int64_t value, int minimumDigits) {
 } // namespace
 
 std::string FormatFileSize(int64_t size, const LocaleSettings& locale) {
-    constexpr int64_t kKB = 1024, kMB = 1024 * kKB, kGB = 1024 * kMB;
-    const int64_t divisor = size > kGB ? kGB : size > kMB ? kMB : kKB;
-    const char* unit = size > kGB ? " GB" : size > kMB ? " MB" : " KB";
-
+    constexpr uint64_t kKB = 1024, kMB = 1024 * kKB, kGB = 1024 * kMB;
+    // A negative size (a change) takes the unit of its magnitude: "-1.5 MB".
     const bool negative = size < 0;
     const uint64_t magnitude =
         negative ? 0 - static_cast<uint64_t>(size) : static_cast<uint64_t>(size);
-    const auto unitSize = static_cast<uint64_t>(divisor);
+    const uint64_t unitSize = magnitude > kGB ? kGB : magnitude > kMB ? kMB : kKB;
+    const char* unit = magnitude > kGB ? " GB" : magnitude > kMB ? " MB" : " KB";
     // Hundredths, half rounded up (away from zero); the remainder times 100 cannot overflow.
     const uint64_t hundredths =
         magnitude / unitSize * 100 + (magnitude % unitSize * 100 + unitSize / 2) / unitSize;

@@ -294,4 +294,56 @@ TEST_F(SavedScan, DiskUsageCountsTheDiskAsTheDiskDoes) {
     EXPECT_NE(refused.err.find("dsize"), std::string::npos) << refused.err;
 }
 
+// What grew since: the newer table with the change of each type against an older scan.
+TEST_F(SavedScan, CompareTellsWhatChangedTypeByType) {
+    const std::string old = scratch.path("old.json");
+    ASSERT_EQ(Shell("$SCAN --export " + old + " " + tree.root(), scratch).exit, 0);
+    ASSERT_EQ(::unlink(tree.path("tab\there.doc").c_str()), 0);  // .doc is gone
+    tree.sizedFile("sub/grown.img", 3 << 20);                    // .img grows by 3 MB
+    tree.file("new.md", "# new");                                // .md is new
+    ASSERT_EQ(::unlink(tree.path("sub/sparse.img").c_str()), 0); // and loses 1 MB
+    Result r = Shell("$SCAN --compare " + old + " --sort change " + tree.root(), scratch);
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string header = "Type,Description,Count,Size,\"Count change\",\"Size change\"\r\n";
+    ASSERT_EQ(r.out.substr(0, header.size()), header);
+    EXPECT_NE(r.out.find(".doc,\"Word document\",0,\"0 KB\",-1,\"0 KB\"\r\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(".img,\"Raw disk image\",1,\"3 MB\",0,\"2 MB\"\r\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(".md,"), std::string::npos);
+    // The largest change last, in bytes and in JSON; negative sizes as the locale writes them.
+    r = Shell("$SCAN --compare " + old + " --sort change --reverse --top 1 --bytes " + tree.root(),
+              scratch);
+    EXPECT_EQ(r.out, header + ".img,\"Raw disk image\",1,3145728,0,2097152\r\n");
+    ASSERT_EQ(::unlink(tree.path("sub/grown.img").c_str()), 0);
+    r = Shell("LANG=de_DE.UTF-8 $SCAN --compare " + old + " --sort change --top 1 " + tree.root(),
+              scratch);
+    EXPECT_NE(r.out.find("0,\"0 KB\",-1,\"-1024 KB\"\r\n"), std::string::npos) << r.out;
+    r = Shell("$SCAN --compare " + old + " --json --type-mask .txt " + tree.root(), scratch);
+    EXPECT_EQ(r.out.find("\"type\":\".img\""), std::string::npos) << r.out; // filters: both sides
+    EXPECT_NE(r.out.find("\"type\":\".txt\",\"description\":\"plain text document\",\"count\":"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"count_change\":0,\"bytes_change\":0}"), std::string::npos) << r.out;
+    // Two scans of one folder, by saved scans on both sides: nothing changed. Of another:
+    // a warning.
+    ASSERT_EQ(Shell("$SCAN --export " + scratch.path("now.json") + " " + tree.root(), scratch).exit,
+              0);
+    r = Shell("$SCAN --compare " + scratch.path("now.json") + " --import " +
+                  scratch.path("now.json"),
+              scratch);
+    EXPECT_EQ(r.out.find(",-"), std::string::npos) << r.out;
+    r = Shell("$SCAN --compare " + old + " " + tree.path("sub"), scratch);
+    EXPECT_EQ(r.exit, 0);
+    EXPECT_NE(r.err.find("warning: the scans are of different folders"), std::string::npos);
+
+    for (const char* wrong : {"--list", "--type .txt", "--sort created", "--export x.json"}) {
+        r = Shell("$SCAN --compare " + old + " " + wrong + " " + tree.root(), scratch);
+        EXPECT_EQ(r.exit, 2) << wrong;
+    }
+    EXPECT_EQ(Shell("$SCAN --compare - --import - < " + old, scratch).exit, 2);
+    EXPECT_EQ(Shell("$SCAN --sort change " + tree.root(), scratch).exit, 2);
+}
+
 } // namespace

@@ -60,14 +60,18 @@ TEST(Formatting, SizeTextsAndTheirValuesReadBack) {
     }
     EXPECT_EQ(FormatFileSize(1'572'864, Locale("dd.MM.yyyy", ".", ",")), "1,5 MB");
     EXPECT_DOUBLE_EQ(SizeTextValue("1,5 MB", Locale("dd.MM.yyyy", ".", ",")), 1.5 * 1048576.0);
+    EXPECT_EQ(FormatFileSize(-1'572'864, Locale("dd.MM.yyyy", ".", ",")), "-1,5 MB");
+    EXPECT_DOUBLE_EQ(SizeTextValue("-1,5 MB", Locale("dd.MM.yyyy", ".", ",")), -1.5 * 1048576.0);
 }
 
 TEST(Formatting, EveryWrittenSizeReadsBackInOrder) {
     const LocaleSettings de = Locale("dd.MM.yy", ".", ",");
     std::mt19937_64 random(11);
     for (int i = 0; i < 20000; ++i) {
-        const int64_t a = static_cast<int64_t>(random() >> (random() % 63));
-        const int64_t b = static_cast<int64_t>(random() >> (random() % 63));
+        // Changes between two scans are negative too: "-1,5 MB" takes the unit of 1,5 MB.
+        const auto sign = [&] { return random() % 2 ? 1 : -1; };
+        const int64_t a = sign() * static_cast<int64_t>(random() >> (random() % 63 + 1));
+        const int64_t b = sign() * static_cast<int64_t>(random() >> (random() % 63 + 1));
         const double va = SizeTextValue(FormatFileSize(a, de), de);
         const double vb = SizeTextValue(FormatFileSize(b, de), de);
         if (a < b) {
