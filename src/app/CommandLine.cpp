@@ -26,4 +26,11 @@ bool SkinRequested(const std::vector<std::string>& arguments) {
     return arguments.size() > 1 && arguments.back() == "/s";
 }
 
+std::optional<std::string> SavedScanArgument(const std::vector<std::string>& arguments) {
+    if (arguments.size() < 3 || arguments[1] != "--open") return std::nullopt;
+    if (arguments.size() > 4 || (arguments.size() == 4 && arguments[3] != "/s"))
+        return std::nullopt;
+    return arguments[2];
+}
+
 } // namespace vintrel

@@ -2,6 +2,7 @@
 // The command line the program starts with: argv as the caller split it, argument 0 the
 // executable's real path, counting stopped at the first empty argument.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,9 @@ std::string RootDirFromArgument(const std::string& argument);
 
 // The skin starts active exactly when the last argument (not the program) is "/s".
 bool SkinRequested(const std::vector<std::string>& arguments);
+
+// The saved scan to open: `--open FILE` as the first arguments, optionally followed by the
+// skin switch "/s" only; nullopt otherwise.
+std::optional<std::string> SavedScanArgument(const std::vector<std::string>& arguments);
 
 } // namespace vintrel

@@ -8,6 +8,7 @@
 #include "FolderScanner.h"
 #include "LocaleSettings.h"
 #include "Records.h"
+#include "ScanImport.h"
 #include "Skin.h"
 #include "try1_controls.h"
 #include "WindowScanHost.h"
@@ -122,6 +123,8 @@ class TForm1 : public QMainWindow, public Form1Controls {
     // try1_commands.cpp
     void setUpCommands();
     std::vector<std::string> selectionList() const;
+    std::vector<std::string> presentHere(const std::vector<std::string>& paths) const;
+    std::optional<FileIdentity> recordedFileHere(int row, std::vector<std::string>& refused) const;
     void transferSelected(bool move);
     void removeRowsAndCount(const std::function<bool(int row)>& remove);
     void keepRowsLikeFirstSelected(std::string_view (*keyOf)(std::string_view path));
@@ -143,6 +146,21 @@ class TForm1 : public QMainWindow, public Form1Controls {
     void enableCompanions();
     void reportUnreadableRoot(const std::string& folder);
     void reportLeftOut();
+
+    // try1_saved.cpp
+    struct OpenedScan {
+        std::string file;
+        SavedScanHeader header;
+    };
+    // Opens the saved scan at `file` for the next searches; false when it is not one.
+    bool openSavedScan(const std::string& file);
+    void leaveSavedScan();
+    // The walk of Root, or the search of the saved scan while Root shows its root.
+    void walk(const ScanMode& mode);
+    QString savedScanText() const;
+    std::optional<OpenedScan> savedScan_;
+    bool searchedSavedScan_ = false; // by the last search
+    bool fileTableFromSavedScan_ = false;
 
     Collation collation_;
     LocaleSettings locale_;

@@ -10,6 +10,7 @@
 #include "FileTransfer.h"
 #include "Guarded.h"
 #include "PropertiesDialog.h"
+#include "RecordedFile.h"
 #include "ShownText.h"
 #include "SortListView.h"
 #include "Trash.h"
@@ -109,8 +110,39 @@ std::vector<std::string> TForm1::selectionList() const {
     return paths;
 }
 
+// A saved scan may come from another machine: of its rows, the files that are not here are
+// named instead of acted on. Gives the paths that are here.
+std::vector<std::string> TForm1::presentHere(const std::vector<std::string>& paths) const {
+    if (!fileTableFromSavedScan_) return paths;
+    const std::vector<std::string> missing = MissingHere(paths);
+    if (missing.empty()) return paths;
+    QString text = QStringLiteral("%1 of the selected files do not exist here:").arg(missing.size());
+    for (const std::string& path : missing) text += u'\n' + ShownText(path);
+    Dialogs::showMessage(text);
+    std::vector<std::string> present;
+    for (const std::string& path : paths) {
+        if (std::find(missing.begin(), missing.end(), path) == missing.end())
+            present.push_back(path);
+    }
+    return present;
+}
+
+// Before a delete or a move of a saved scan's rows: each local file must be the one the scan
+// recorded. Gives its local identity, or adds why not to `refused`.
+std::optional<FileIdentity> TForm1::recordedFileHere(int row,
+                                                     std::vector<std::string>& refused) const {
+    const ListViewModel* rows = ListView2->rows();
+    const std::string path(rows->exactFirstCell(row));
+    const ListedFile& listed = rows->listedFile(row);
+    if (!fileTableFromSavedScan_) return listed.identity;
+    const RecordCheck check = CheckRecordedFile(path, listed.size, listed.modified);
+    if (check.mismatch.empty()) return check.identity;
+    refused.push_back(DisplayText(path) + ": " + check.mismatch);
+    return std::nullopt;
+}
+
 void TForm1::Copyfiles1Click() {
-    const std::vector<std::string> paths = selectionList();
+    const std::vector<std::string> paths = presentHere(selectionList());
     if (!paths.empty()) CopyFilesToClipboard(paths);
 }
 
@@ -123,10 +155,21 @@ void TForm1::Moveselectedfiles1Click() {
 }
 
 void TForm1::transferSelected(bool move) {
-    const std::vector<std::string> paths = selectionList(); // before any dialog opens
-    if (paths.empty()) return;
+    const std::vector<std::string> selected = selectionList(); // before any dialog opens
+    if (selected.empty()) return;
     const QString folder = SelectFolder();
     if (folder.isEmpty()) return;
+    // A move changes the source: only of the file the saved scan recorded. A copy takes
+    // what is here.
+    std::vector<std::string> paths, refused;
+    if (move) {
+        for (const int row : ListView2->selectedRows()) {
+            if (recordedFileHere(row, refused))
+                paths.emplace_back(ListView2->rows()->exactFirstCell(row));
+        }
+    } else {
+        paths = presentHere(selected);
+    }
     try {
         QProgressDialog progress(move ? QStringLiteral("Moving files...")
                                       : QStringLiteral("Copying files..."),
@@ -143,19 +186,20 @@ void TForm1::transferSelected(bool move) {
             QCoreApplication::processEvents();
             return !progress.wasCanceled();
         };
-        const TransferReport report = TransferFiles(
+        TransferReport report = TransferFiles(
             paths, folder.toStdString(), move ? TransferKind::Move : TransferKind::Copy, callbacks);
         progress.close();
+        report.failures.insert(report.failures.begin(), refused.begin(), refused.end());
         const QString where =
             move ? QStringLiteral("Files moved to: ") : QStringLiteral("Files copied to: ");
         if (report.failures.empty() && report.skipped == 0 && report.replacedOwn == 0 &&
-            report.notes.empty() && !report.cancelled) {
+            report.notes.empty() && !report.cancelled && paths.size() == selected.size()) {
             Dialogs::showMessage(where + folder);
             return;
         }
         // Say what did not happen instead of claiming success.
         QString text = where + folder +
-                       QStringLiteral("\n%1 of %2 files done").arg(report.done).arg(paths.size());
+                       QStringLiteral("\n%1 of %2 files done").arg(report.done).arg(selected.size());
         if (report.replacedOwn > 0) {
             text += QStringLiteral(" (%1 of them replacing a file of the same name %2 there "
                                    "from another folder)")
@@ -175,11 +219,16 @@ void TForm1::DeleteFiles2Click() {
     // From the bottom up; a row goes only when its file went.
     std::vector<int> rows = ListView2->selectedRows();
     std::reverse(rows.begin(), rows.end());
-    std::vector<std::string> paths;
+    const size_t selected = rows.size();
+    std::vector<std::string> paths, refused;
     std::vector<FileIdentity> identities;
+    std::vector<int> tried;
     for (const int row : rows) {
+        const std::optional<FileIdentity> identity = recordedFileHere(row, refused);
+        if (!identity) continue;
         paths.emplace_back(ListView2->rows()->exactFirstCell(row));
-        identities.push_back(ListView2->rows()->identity(row));
+        identities.push_back(*identity);
+        tried.push_back(row);
     }
 
     QProgressDialog progress(QStringLiteral("Deleting files..."), QStringLiteral("Cancel"), 0,
@@ -201,25 +250,27 @@ void TForm1::DeleteFiles2Click() {
         QCoreApplication::processEvents();
         return !progress.wasCanceled();
     };
-    const DeleteReport report = DeleteFiles(paths, callbacks, identities);
+    DeleteReport report = DeleteFiles(paths, callbacks, identities);
     progress.close();
+    report.failures.insert(report.failures.begin(), refused.begin(), refused.end());
 
     std::vector<bool> gone(static_cast<size_t>(ListView2->rows()->rowCount()), false);
     const auto deleted = static_cast<int>(std::count(report.gone.begin(), report.gone.end(), true));
-    for (size_t i = 0; i < rows.size(); ++i) gone[static_cast<size_t>(rows[i])] = report.gone[i];
+    for (size_t i = 0; i < tried.size(); ++i) gone[static_cast<size_t>(tried[i])] = report.gone[i];
     if (deleted > 0)
         ListView2->rows()->removeRowsWhere([&](int row) { return gone[static_cast<size_t>(row)]; });
     if (report.failures.empty() && report.kept == 0 && !report.cancelled) return;
     // One summary instead of a box per file.
-    QString text = QStringLiteral("%1 of %2 files deleted").arg(deleted).arg(paths.size());
+    QString text = QStringLiteral("%1 of %2 files deleted").arg(deleted).arg(selected);
     if (report.kept > 0) text += QStringLiteral(", %1 kept").arg(report.kept);
     Dialogs::showMessage(text + SummaryEnd(report.failures, report.cancelled));
 }
 
 void TForm1::OpenfolderinExplorerClick() {
     if (!ListView2->hasSelection()) return;
-    DesktopServices::showInFileManager(
-        std::string(ListView2->rows()->exactFirstCell(ListView2->selectedRows().front())));
+    const std::vector<std::string> path = presentHere(
+        {std::string(ListView2->rows()->exactFirstCell(ListView2->selectedRows().front()))});
+    if (!path.empty()) DesktopServices::showInFileManager(path.front());
 }
 
 void TForm1::removeRowsAndCount(const std::function<bool(int row)>& remove) {
@@ -263,6 +314,7 @@ void TForm1::Properties1Click() {
         return;
     }
     const std::string path(ListView2->rows()->exactFirstCell(selected.front()));
+    if (presentHere({path}).empty()) return;
     DesktopServices::showProperties(path,
                                     [this, path] { RunGuarded([&] { showOwnProperties(path); }); });
 }

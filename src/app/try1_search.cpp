@@ -127,9 +127,14 @@ void TForm1::Button1Click() {
 
 // After the build's clean-up has cleared the status text: what the tables do not show.
 void TForm1::reportLeftOut() {
-    if (state_.UnreadableEntries == 0 || !state_.RootError.empty()) return;
-    HeaderControl1->setSimpleText(QStringLiteral("%1 entries could not be read and were left out")
-                                      .arg(state_.UnreadableEntries));
+    if (!state_.RootError.empty()) return;
+    QStringList parts;
+    if (searchedSavedScan_) parts << savedScanText();
+    if (state_.UnreadableEntries > 0) {
+        parts << QStringLiteral("%1 entries could not be read and were left out")
+                     .arg(state_.UnreadableEntries);
+    }
+    if (!parts.isEmpty()) HeaderControl1->setSimpleText(parts.join(QStringLiteral("; ")));
 }
 
 void TForm1::ResetDisplay() {
@@ -161,7 +166,7 @@ void TForm1::BuildTypeTable() {
         *this, [this] { lists_.clearTypes(); }, searchRunning_);
     countingTypes_ = true;
     try {
-        scanner_.ScanFolder(rootFolder(), incsubs->isChecked(), ScanMode::Types());
+        walk(ScanMode::Types());
     } catch (...) {
         countingTypes_ = false;
         throw;
@@ -198,7 +203,8 @@ void TForm1::BuildFileTable(const ScanMode& mode) {
         *this, [this] { lists_.FileList.clear(); }, searchRunning_);
     lists_.FileList.clear();
     const std::string root = rootFolder();
-    scanner_.ScanFolder(root, incsubs->isChecked(), mode);
+    walk(mode);
+    fileTableFromSavedScan_ = searchedSavedScan_;
     showProgress();
     if (!state_.RootError.empty()) {
         reportUnreadableRoot(root);
@@ -227,7 +233,12 @@ void TForm1::BuildFileTable(const ScanMode& mode) {
         if (state_.StopRequested) return false;
         row.clear();
         AppendFileRow(row, record, dates, locale_, '\0');
-        rows->appendJoinedRow(row, record.FileName, record.Identity);
+        // A saved scan's device and inode may be of another machine: its rows are checked by
+        // what the scan recorded instead.
+        rows->appendJoinedRow(row, record.FileName,
+                              fileTableFromSavedScan_
+                                  ? ListedFile{{}, record.Size, record.Modified}
+                                  : ListedFile{record.Identity});
         return true;
     });
     rows->commitRows();
@@ -266,6 +277,7 @@ void TForm1::PopupMenu1Popup() {
 void TForm1::RootDirClick() {
     const QString folder = SelectFolder();
     if (folder.isEmpty()) return;
+    leaveSavedScan();
     RootDir->setText(folder);
 }
 

@@ -39,7 +39,11 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
     // A lone "/s" is the skin switch, not a path (unless such a folder exists).
     const bool onlySkinSwitch = arguments.size() == 2 && SkinRequested(arguments) &&
                                 RootDirFromArgument(arguments[1]) != arguments[1];
-    if (arguments.size() > 1 && !onlySkinSwitch) setRootFromArgument(arguments[1]);
+    if (const std::optional<std::string> scan = SavedScanArgument(arguments)) {
+        openSavedScan(*scan); // main() made sure that it is one
+    } else if (arguments.size() > 1 && !onlySkinSwitch) {
+        setRootFromArgument(arguments[1]);
+    }
     const QString skinFile = QString::fromStdString(
         std::string(FolderPart(arguments.empty() ? std::string() : arguments[0])) + "myskin.skn");
     if (QFileInfo(skinFile).isFile()) skin_.loadFile(skinFile);
@@ -52,6 +56,7 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
 
 // Absolute, so that every command acts on the file the table names; a file gives its folder.
 void TForm1::setRootFromArgument(const std::string& argument) {
+    leaveSavedScan();
     const std::string root = RootDirFromArgument(AbsolutePath(argument));
     RootDir->setText(ShownText(root));
     rootBytes_ = root;
@@ -95,7 +100,10 @@ void TForm1::dragMoveEvent(QDragMoveEvent* event) {
 void TForm1::dropEvent(QDropEvent* event) {
     const std::optional<std::string> path = droppedPath(event);
     if (!path) return;
-    setRootFromArgument(*path);
+    // A saved scan is told by its content; any other file gives its folder.
+    struct stat st {};
+    if (!(lstat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode) && openSavedScan(*path)))
+        setRootFromArgument(*path);
     event->acceptProposedAction();
 }
 
@@ -108,6 +116,7 @@ void TForm1::connectControls() {
     connect(Reload1, &QAction::triggered, this, Guarded([this] { Reload1Click(); }));
     setAcceptDrops(true);
     RootDir->setAcceptDrops(false); // a dropped folder is the window's, not text for the field
+    connect(RootDir, &QLineEdit::textEdited, this, &TForm1::leaveSavedScan);
 
     // The enablers: each filter box enables its companions.
     const std::pair<QCheckBox*, QList<QWidget*>> companions[] = {

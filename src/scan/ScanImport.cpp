@@ -1,12 +1,15 @@
 #include "ScanImport.h"
 
+#include "Descriptor.h"
 #include "Errors.h"
 #include "FileAttributes.h"
 #include "Utf8.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -478,6 +481,7 @@ bool SavedScanReader::Parser::run(SavedScanSink& sink) {
     parseEntry(f);
     const uint64_t rootDevice = static_cast<uint64_t>(f.dev);
     sink.root(f.name, folderRecord(f, rootDevice));
+    if (sink.stopRequested()) return false;
     std::vector<Level> levels{{rootDevice, true, true}};
     size_t sinceStopCheck = 0;
     while (!levels.empty()) {
@@ -540,6 +544,55 @@ void SavedScanReader::read(SavedScanSink& sink) {
     missing_ = {};
     Parser parser(fd_, name_, info_, missing_);
     complete_ = parser.run(sink);
+}
+
+int OpenSavedScanFile(const std::string& path) {
+    // Not blocking, so that a FIFO in its place is refused instead of waited on.
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!file) return -1;
+    struct stat st {};
+    if (fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    fcntl(file.get(), F_SETFL, fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
+    return file.release();
+}
+
+namespace {
+
+// Takes the root and asks the reader to stop there.
+class HeaderSink final : public SavedScanSink {
+  public:
+    void root(std::string_view path, const FindRecord&) override {
+        root_ = path;
+        done_ = true;
+    }
+    bool enterFolder(const FindRecord&, const SavedFolder&) override { return false; }
+    void leaveFolder() override {}
+    void entry(const FindRecord&) override {}
+    bool stopRequested() const override { return done_; }
+    const std::string& rootPath() const { return root_; }
+
+  private:
+    std::string root_;
+    bool done_ = false;
+};
+
+} // namespace
+
+std::optional<SavedScanHeader> ReadSavedScanHeader(const std::string& path) {
+    const Descriptor file(OpenSavedScanFile(path));
+    if (!file) return std::nullopt;
+    try {
+        SavedScanReader reader(file.get(), path);
+        HeaderSink sink;
+        reader.read(sink);
+        if (sink.rootPath().empty()) return std::nullopt;
+        return SavedScanHeader{reader.info(), sink.rootPath()};
+    } catch (const std::exception&) {
+        return std::nullopt; // not a saved scan
+    }
 }
 
 } // namespace vintrel

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vintrel {
@@ -54,5 +55,19 @@ class SavedScanReader : public SavedScanSource {
     MissingFields missing_;
     bool complete_ = false;
 };
+
+// A descriptor of the regular file at `path`, opened for reading without waiting on a FIFO
+// in its place; -1 with errno set (EINVAL: not a regular file) otherwise.
+int OpenSavedScanFile(const std::string& path);
+
+// What a saved scan's beginning tells: its metadata and its root's name.
+struct SavedScanHeader {
+    SavedScanInfo info;
+    std::string root;
+};
+
+// The beginning of the regular file at `path` when it is a saved scan (plain, gzip or zstd,
+// told by its content); nullopt for any other file.
+std::optional<SavedScanHeader> ReadSavedScanHeader(const std::string& path);
 
 } // namespace vintrel

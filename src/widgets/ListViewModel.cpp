@@ -102,7 +102,7 @@ void ListViewModel::appendRow(const std::vector<std::string>& cells,
 }
 
 void ListViewModel::appendJoinedRow(std::string joinedCells, std::string_view exactFirstCell,
-                                    FileIdentity identity) {
+                                    const ListedFile& file) {
     if (!joinedCells.empty() && joinedCells.back() == '\0') joinedCells.pop_back();
     const std::string_view first = std::string_view(joinedCells).substr(0, joinedCells.find('\0'));
     if (!exactFirstCell.empty() && exactFirstCell != first) {
@@ -110,7 +110,7 @@ void ListViewModel::appendJoinedRow(std::string joinedCells, std::string_view ex
         joinedCells += exactFirstCell;
     }
     joinedCells.shrink_to_fit();
-    pending_.push_back({std::move(joinedCells), identity});
+    pending_.push_back({std::move(joinedCells), file});
 }
 
 void ListViewModel::commitRows() {

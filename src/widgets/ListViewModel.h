@@ -14,6 +14,13 @@
 
 namespace vintrel {
 
+// The file a row stands for: which file a walk met, or what a saved scan recorded of it.
+struct ListedFile {
+    FileIdentity identity; // from a walk; unknown for a saved scan's rows
+    int64_t size = 0;      // a saved scan's rows: the size and modification time recorded
+    FileTime modified = kUnknownFileTime;
+};
+
 class ListViewModel : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -34,10 +41,10 @@ class ListViewModel : public QAbstractTableModel {
     // Rows are appended to a pending batch that the view sees only at commitRows(): a fill
     // of many rows is shown in a few steps instead of one per row.
     void appendRow(const std::vector<std::string>& cells, std::string_view exactFirstCell = {});
-    // A row whose cells are already joined, each followed by '\0'; `identity`: the file the
-    // row stands for, where it is one.
+    // A row whose cells are already joined, each followed by '\0'; `file`: the file the row
+    // stands for, where it is one.
     void appendJoinedRow(std::string joinedCells, std::string_view exactFirstCell = {},
-                         FileIdentity identity = {});
+                         const ListedFile& file = {});
     void commitRows();
 
     void clear();
@@ -46,7 +53,7 @@ class ListViewModel : public QAbstractTableModel {
     std::string_view cell(int row, int column) const;
     // The exact bytes behind the first cell (a path or a type text).
     std::string_view exactFirstCell(int row) const;
-    FileIdentity identity(int row) const { return rows_[static_cast<size_t>(row)].identity; }
+    const ListedFile& listedFile(int row) const { return rows_[static_cast<size_t>(row)].file; }
     const Column& column(int index) const { return columns_[static_cast<size_t>(index)]; }
 
     // The image place before each row's first column.
@@ -63,7 +70,7 @@ class ListViewModel : public QAbstractTableModel {
         // The cells joined by '\0' (no text holds one), then, after one more '\0', the exact
         // first cell when it differs from the first cell's text.
         std::string text;
-        FileIdentity identity;
+        ListedFile file;
     };
     static Row MakeRow(const std::vector<std::string>& cells, std::string_view exact);
 

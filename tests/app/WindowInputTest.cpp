@@ -1,6 +1,7 @@
 // The window driven the way a user drives it: mouse and key events sent to the widgets.
 
 #include "Dialogs.h"
+#include "Drops.h"
 #include "FileClipboard.h"
 #include "SortListView.h"
 #include "StartedWindow.h"
@@ -33,6 +34,8 @@
 
 using namespace vintrel;
 using vintrel::test::Column;
+using vintrel::test::DropFiles;
+using vintrel::test::DropUrls;
 using vintrel::test::TempTree;
 
 namespace {
@@ -212,25 +215,6 @@ TEST(WindowInput, NarrowingTheFileTableKeepsTheUsersPlace) {
 }
 
 namespace {
-
-// Drops `urls` onto `target`, as a file manager offers them; true if taken.
-bool DropUrls(QWidget* target, const QList<QUrl>& urls) {
-    QMimeData data;
-    data.setUrls(urls);
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
-
-bool DropFiles(QWidget* target, const std::vector<std::string>& paths) {
-    QList<QUrl> urls;
-    for (const std::string& path : paths) urls << QUrl::fromEncoded(FileUri(path).toLatin1());
-    return DropUrls(target, urls);
-}
 
 // A window that listed every file of `tree` (two of them), by name, both rows selected.
 std::unique_ptr<TForm1> BothFilesSelected(const TempTree& tree) {
