@@ -4,8 +4,8 @@
 #include "CommandLine.h"
 #include "ScanImport.h"
 #include "StopSignals.h"
-#include "Utf8.h"
 #include "try1.h"
+#include "Utf8.h"
 #include "Version.h"
 
 #include <cstdio>
@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--open") == 0) {
         const std::optional<std::string> scan = vintrel::SavedScanArgument(arguments);
         if (!scan) {
-            std::fputs("vintrel2: --open takes one saved scan file, and only /s after it\n", stderr);
+            std::fputs("vintrel2: --open takes one saved scan file, and only /s after it\n",
+                       stderr);
             return 2;
         }
         if (!vintrel::ReadSavedScanHeader(*scan)) {

@@ -116,7 +116,8 @@ std::vector<std::string> TForm1::presentHere(const std::vector<std::string>& pat
     if (!fileTableFromSavedScan_) return paths;
     const std::vector<std::string> missing = MissingHere(paths);
     if (missing.empty()) return paths;
-    QString text = QStringLiteral("%1 of the selected files do not exist here:").arg(missing.size());
+    QString text =
+        QStringLiteral("%1 of the selected files do not exist here:").arg(missing.size());
     for (const std::string& path : missing) text += u'\n' + ShownText(path);
     Dialogs::showMessage(text);
     std::vector<std::string> present;
@@ -198,8 +199,9 @@ void TForm1::transferSelected(bool move) {
             return;
         }
         // Say what did not happen instead of claiming success.
-        QString text = where + folder +
-                       QStringLiteral("\n%1 of %2 files done").arg(report.done).arg(selected.size());
+        QString text =
+            where + folder +
+            QStringLiteral("\n%1 of %2 files done").arg(report.done).arg(selected.size());
         if (report.replacedOwn > 0) {
             text += QStringLiteral(" (%1 of them replacing a file of the same name %2 there "
                                    "from another folder)")

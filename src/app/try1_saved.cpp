@@ -3,18 +3,18 @@
 
 #include "try1.h"
 
+#include "DateTime.h"
 #include "Descriptor.h"
 #include "Errors.h"
 #include "Formatting.h"
-#include "DateTime.h"
 #include "ShownText.h"
 #include "StatusBarGr.h"
 #include "Utf8.h"
 
 #include <cerrno>
 #include <cstring>
-#include <QLineEdit>
 #include <QCheckBox>
+#include <QLineEdit>
 
 namespace vintrel {
 
@@ -51,15 +51,14 @@ void TForm1::walk(const ScanMode& mode) {
 // "Searched a saved scan, made 01.12.2026 14:03 on server1", as far as the scan tells.
 QString TForm1::savedScanText() const {
     const SavedScanInfo& info = savedScan_->header.info;
-    const QString when =
-        info.timestamp > 0
-            ? QString::fromStdString(DateTextFormat(locale_).format(
-                  FileTimeToLocalDateTime(FileTimeFromUnix(info.timestamp, 0))))
-            : QStringLiteral("at an unknown time");
-    const QString where = !info.host.empty()      ? ShownText(info.host)
-                          : !info.machine.empty() ? QStringLiteral("machine ") +
-                                                        ShownText(info.machine)
-                                                  : QStringLiteral("an unknown machine");
+    const QString when = info.timestamp > 0
+                             ? QString::fromStdString(DateTextFormat(locale_).format(
+                                   FileTimeToLocalDateTime(FileTimeFromUnix(info.timestamp, 0))))
+                             : QStringLiteral("at an unknown time");
+    const QString where = !info.host.empty() ? ShownText(info.host)
+                          : !info.machine.empty()
+                              ? QStringLiteral("machine ") + ShownText(info.machine)
+                              : QStringLiteral("an unknown machine");
     return QStringLiteral("Searched a saved scan, made %1 on %2").arg(when, where);
 }
 

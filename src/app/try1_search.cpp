@@ -236,9 +236,8 @@ void TForm1::BuildFileTable(const ScanMode& mode) {
         // A saved scan's device and inode may be of another machine: its rows are checked by
         // what the scan recorded instead.
         rows->appendJoinedRow(row, record.FileName,
-                              fileTableFromSavedScan_
-                                  ? ListedFile{{}, record.Size, record.Modified}
-                                  : ListedFile{record.Identity});
+                              fileTableFromSavedScan_ ? ListedFile{{}, record.Size, record.Modified}
+                                                      : ListedFile{record.Identity});
         return true;
     });
     rows->commitRows();

@@ -14,8 +14,9 @@ RecordCheck CheckRecordedFile(const std::string& path, int64_t size, FileTime mo
     }
     if (S_ISDIR(st.st_mode)) return {{}, "it is a folder here; it was left as it is"};
     if (modified == kUnknownFileTime)
-        return {{}, "the saved scan recorded no modification time to check it by; it was left "
-                    "as it is"};
+        return {{},
+                "the saved scan recorded no modification time to check it by; it was left "
+                "as it is"};
     const FileTime local = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     const bool wholeSecond = (modified - kUnixEpochInTicks) % kTicksPerSecond == 0;
     const auto seconds = [](FileTime t) {
@@ -24,8 +25,9 @@ RecordCheck CheckRecordedFile(const std::string& path, int64_t size, FileTime mo
     };
     const bool sameTime = wholeSecond ? seconds(local) == seconds(modified) : local == modified;
     if (st.st_size != size || !sameTime)
-        return {{}, "it is not the file the saved scan recorded (its size or modification time "
-                    "differs); it was left as it is"};
+        return {{},
+                "it is not the file the saved scan recorded (its size or modification time "
+                "differs); it was left as it is"};
     return {{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)}, {}};
 }
 

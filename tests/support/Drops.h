@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QWidget>
 #include <QUrl>
+#include <QWidget>
 #include <string>
 #include <vector>
 
