@@ -40,7 +40,7 @@ void TForm1::FormCreate(const std::vector<std::string>& arguments) {
     const bool onlySkinSwitch = arguments.size() == 2 && SkinRequested(arguments) &&
                                 RootDirFromArgument(arguments[1]) != arguments[1];
     if (const std::optional<std::string> scan = SavedScanArgument(arguments)) {
-        openSavedScan(*scan); // main() made sure that it is one
+        openSavedScan(AbsolutePath(*scan)); // main() made sure that it is one
     } else if (arguments.size() > 1 && !onlySkinSwitch) {
         setRootFromArgument(arguments[1]);
     }
