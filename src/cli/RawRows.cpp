@@ -10,10 +10,6 @@ namespace vintrel {
 
 namespace {
 
-int64_t FloorDiv(int64_t a, int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
-
 // The number with at least `width` characters, zeros after any sign (as printf's "%0*lld").
 void AppendDecimal(std::string& out, int64_t value, int width = 0) {
     char digits[24];
@@ -29,7 +25,7 @@ void AppendDecimal(std::string& out, int64_t value, int width = 0) {
 void AppendIsoLocalTime(std::string& out, FileTime time) {
     if (time == kUnknownFileTime) return; // not recorded: no text
     CivilTime local = ToLocalCivilTime(time);
-    const int64_t unixSeconds = FloorDiv(time - kUnixEpochInTicks, kTicksPerSecond);
+    const int64_t unixSeconds = UnixSecondsOf(time);
     if (local.year < 1601 || local.year > 9999) local = ToUtcCivilTime(time);
     const int64_t localSeconds = DaysFromCivil(local.year, local.month, local.day) * 86400 +
                                  local.hour * 3600 + local.minute * 60 + local.second;

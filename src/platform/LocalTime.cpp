@@ -99,9 +99,8 @@ namespace {
 
 // The wall-clock time whose offset from UTC `offsetAt` gives for that moment.
 CivilTime CivilTimeAt(FileTime time, int64_t (*offsetAt)(int64_t seconds)) {
-    const int64_t sinceEpoch = time - kUnixEpochInTicks;
-    const int64_t seconds = FloorDiv(sinceEpoch, kTicksPerSecond);
-    const int64_t subTicks = sinceEpoch - seconds * kTicksPerSecond;
+    const int64_t seconds = UnixSecondsOf(time);
+    const int64_t subTicks = time - kUnixEpochInTicks - seconds * kTicksPerSecond;
     const int64_t local = seconds + offsetAt(seconds);
     const int64_t days = FloorDiv(local, 86400);
     const int64_t secondOfDay = local - days * 86400;

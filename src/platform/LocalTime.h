@@ -25,6 +25,13 @@ constexpr FileTime FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
     return kUnixEpochInTicks + seconds * kTicksPerSecond + nanoseconds / 100;
 }
 
+// Whole seconds since 1970, rounded down (a time before 1970 with a fraction is in the
+// second before).
+constexpr int64_t UnixSecondsOf(FileTime time) {
+    const int64_t ticks = time - kUnixEpochInTicks;
+    return ticks / kTicksPerSecond - (ticks % kTicksPerSecond < 0);
+}
+
 struct CivilTime {
     int64_t year = 1601;
     int month = 1, day = 1;

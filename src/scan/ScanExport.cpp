@@ -28,9 +28,8 @@ void IntegerField(std::string& out, std::string_view key, int64_t value) {
 
 // Whole seconds since 1970 and the nanoseconds past them.
 void SplitFileTime(FileTime time, int64_t& seconds, int64_t& nanoseconds) {
-    const int64_t ticks = time - kUnixEpochInTicks;
-    seconds = ticks / kTicksPerSecond - (ticks % kTicksPerSecond < 0);
-    nanoseconds = (ticks - seconds * kTicksPerSecond) * 100;
+    seconds = UnixSecondsOf(time);
+    nanoseconds = (time - kUnixEpochInTicks - seconds * kTicksPerSecond) * 100;
 }
 
 void TimeFields(std::string& out, std::string_view key, std::string_view nanosecondsKey,

@@ -19,11 +19,8 @@ RecordCheck CheckRecordedFile(const std::string& path, int64_t size, FileTime mo
                 "as it is"};
     const FileTime local = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     const bool wholeSecond = (modified - kUnixEpochInTicks) % kTicksPerSecond == 0;
-    const auto seconds = [](FileTime t) {
-        const FileTime sinceEpoch = t - kUnixEpochInTicks;
-        return sinceEpoch / kTicksPerSecond - (sinceEpoch % kTicksPerSecond < 0 ? 1 : 0);
-    };
-    const bool sameTime = wholeSecond ? seconds(local) == seconds(modified) : local == modified;
+    const bool sameTime =
+        wholeSecond ? UnixSecondsOf(local) == UnixSecondsOf(modified) : local == modified;
     if (st.st_size != size || !sameTime)
         return {{},
                 "it is not the file the saved scan recorded (its size or modification time "
