@@ -1,3 +1,4 @@
+#include "AnsweredDialogs.h"
 #include "DesktopServices.h"
 #include "Dialogs.h"
 #include "PrivateBus.h"
@@ -59,13 +60,6 @@ class Commands : public ::testing::Test {
             std::vector<std::string>{"/opt/vintrel/vintrel2", tree.root()});
         form->scanHost().setInterval(std::chrono::milliseconds(0));
         form->show();
-        Dialogs::setTestHook([this](const DialogRequest& request) {
-            asked.push_back(request);
-            if (answers.empty()) return QString();
-            const QString answer = answers.front();
-            answers.erase(answers.begin());
-            return answer;
-        });
         DesktopServices::setTestHook(
             [this](DesktopServices::Action action, const std::string& path) {
                 opened.emplace_back(action, path);
@@ -76,10 +70,7 @@ class Commands : public ::testing::Test {
         form->ListView2->HeaderClick(
             0); // by name: /.hidden, /B.TXT, /Sub/d.txt, /a.txt, /c.doc, /sub2/e
     }
-    void TearDown() override {
-        Dialogs::setTestHook(nullptr);
-        DesktopServices::setTestHook(nullptr);
-    }
+    void TearDown() override { DesktopServices::setTestHook(nullptr); }
     int rowOf(const char* name) const {
         for (int row = 0; row < form->ListView2->rows()->rowCount(); ++row) {
             if (form->ListView2->rows()->exactFirstCell(row) == tree.path(name)) return row;
@@ -105,8 +96,9 @@ class Commands : public ::testing::Test {
 
     TempTree tree, target, home;
     std::unique_ptr<TForm1> form;
-    std::vector<DialogRequest> asked;
-    std::vector<QString> answers;
+    vintrel::test::AnsweredDialogs dialogs;
+    std::vector<DialogRequest>& asked = dialogs.asked;
+    std::vector<QString>& answers = dialogs.answers;
     std::vector<std::pair<DesktopServices::Action, std::string>> opened;
 };
 

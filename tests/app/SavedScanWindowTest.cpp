@@ -1,7 +1,7 @@
 // Saved scans in the window: opened from the command line or by a drop, searched by GO, left
 // by an edit of Root; commands on their rows act only on the files the scan recorded.
 
-#include "Dialogs.h"
+#include "AnsweredDialogs.h"
 #include "Drops.h"
 #include "PrivateBus.h"
 #include "SortListView.h"
@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 
 using namespace vintrel;
+using vintrel::test::AnsweredDialogs;
 using vintrel::test::Column;
 using vintrel::test::DropFiles;
 using vintrel::test::Exists;
@@ -57,21 +58,6 @@ std::unique_ptr<TForm1> Window(std::vector<std::string> arguments) {
 QString StatusText(const TForm1& form) {
     return form.HeaderControl1->currentMessage();
 }
-
-struct AnsweredDialogs {
-    explicit AnsweredDialogs(std::vector<QString> given) : answers(std::move(given)) {
-        Dialogs::setTestHook([this](const DialogRequest& request) {
-            asked.push_back(request);
-            if (answers.empty()) return QString();
-            const QString answer = answers.front();
-            answers.erase(answers.begin());
-            return answer;
-        });
-    }
-    ~AnsweredDialogs() { Dialogs::setTestHook(nullptr); }
-    std::vector<QString> answers;
-    std::vector<DialogRequest> asked;
-};
 
 void SetModified(const std::string& path, int64_t seconds, long nanoseconds) {
     const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
@@ -116,7 +102,7 @@ TEST(SavedScanWindow, OpenedScansAreSearchedUntilRootIsEdited) {
     EXPECT_TRUE(StatusText(*form).isEmpty());
     form->RootDir->selectAll();
     QTest::keyClicks(form->RootDir, "/srv/elsewhere");
-    const AnsweredDialogs dialogs({});
+    const AnsweredDialogs dialogs;
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     EXPECT_EQ(form->ListView1->rows()->rowCount(), 0);
     ASSERT_EQ(dialogs.asked.size(), 1u); // the folder is not here
@@ -143,7 +129,7 @@ TEST(SavedScanWindow, ADroppedScanIsOpenedAndAnyOtherFileGivesItsFolder) {
     // A scan whose beginning reads well but which is cut later: an error, and no table.
     ASSERT_TRUE(DropFiles(form->ListView1, {files.path("cut.json")}));
     ASSERT_EQ(form->RootDir->text(), "/srv/elsewhere");
-    const AnsweredDialogs dialogs({});
+    const AnsweredDialogs dialogs;
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     EXPECT_EQ(form->ListView1->rows()->rowCount(), 0);
     ASSERT_EQ(dialogs.asked.size(), 1u);
