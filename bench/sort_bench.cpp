@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
         form.ListView2->rows()->appendRow({name, dates.format(created), dates.format(modified),
                                            FormatFileSize(size, form.locale()),
                                            random() % 4 ? "" : "R"});
+        // The window shows a filling table in steps, some ten milliseconds apart.
+        if (i % 10000 == 9999) form.ListView2->rows()->commitRows();
     }
     form.ListView2->rows()->commitRows();
     std::printf("%d rows\ncolumn  first click s  second click s\n", rows);

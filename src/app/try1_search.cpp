@@ -215,6 +215,7 @@ void TForm1::BuildFileTable(const ScanMode& mode) {
     FileCount->setText(QStringLiteral("0"));
     ListViewModel* rows = ListView2->rows();
     rows->clear();
+    rows->reserve(lists_.FileList.size());
     HeaderControl1->setSimpleText(QStringLiteral("Loading File list - please wait"));
     const DateTextFormat dates(locale_);
     fillingFileTable_ = true;

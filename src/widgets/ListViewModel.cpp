@@ -1,5 +1,7 @@
 #include "ListViewModel.h"
 
+#include <algorithm>
+
 namespace vintrel {
 
 ListViewModel::ListViewModel(std::vector<Column> columns, QObject* parent)
@@ -13,26 +15,31 @@ int ListViewModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(columns_.size());
 }
 
-ListViewModel::Row ListViewModel::MakeRow(const std::vector<std::string>& cells,
-                                          std::string_view exact) {
+ListViewModel::Row ListViewModel::MakeRow(std::string_view joined, const ListedFile& file) {
     Row row;
-    size_t length = cells.size() + exact.size() + 1;
-    for (const std::string& cell : cells) length += cell.size();
-    row.text.reserve(length);
-    for (size_t i = 0; i < cells.size(); ++i) {
-        if (i > 0) row.text += '\0';
-        row.text += cells[i];
-    }
-    if (!exact.empty() && exact != cells.front()) {
-        row.text += '\0';
-        row.text += exact;
-    }
-    row.text.shrink_to_fit();
+    row.text = std::make_unique_for_overwrite<char[]>(joined.size());
+    std::copy(joined.begin(), joined.end(), row.text.get());
+    row.size = static_cast<uint32_t>(joined.size());
+    row.file = file;
     return row;
 }
 
+ListViewModel::Row ListViewModel::MakeRow(const std::vector<std::string>& cells,
+                                          std::string_view exact) {
+    std::string text;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) text += '\0';
+        text += cells[i];
+    }
+    if (!exact.empty() && exact != cells.front()) {
+        text += '\0';
+        text += exact;
+    }
+    return MakeRow(text, {});
+}
+
 std::string_view ListViewModel::cell(int rowIndex, int column) const {
-    std::string_view row = rows_[static_cast<size_t>(rowIndex)].text;
+    std::string_view row = rows_[static_cast<size_t>(rowIndex)].view();
     for (int i = 0; i < column; ++i) {
         const size_t end = row.find('\0');
         if (end == std::string_view::npos) return {};
@@ -43,7 +50,7 @@ std::string_view ListViewModel::cell(int rowIndex, int column) const {
 
 std::string_view ListViewModel::exactFirstCell(int rowIndex) const {
     // What follows the last cell, when anything does, is the exact first cell.
-    std::string_view row = rows_[static_cast<size_t>(rowIndex)].text;
+    std::string_view row = rows_[static_cast<size_t>(rowIndex)].view();
     for (size_t i = 0; i < columns_.size(); ++i) {
         const size_t end = row.find('\0');
         if (end == std::string_view::npos) return cell(rowIndex, 0);
@@ -109,8 +116,7 @@ void ListViewModel::appendJoinedRow(std::string joinedCells, std::string_view ex
         joinedCells += '\0';
         joinedCells += exactFirstCell;
     }
-    joinedCells.shrink_to_fit();
-    pending_.push_back({std::move(joinedCells), file});
+    pending_.push_back(MakeRow(joinedCells, file));
 }
 
 void ListViewModel::commitRows() {
@@ -121,12 +127,33 @@ void ListViewModel::commitRows() {
     rows_.insert(rows_.end(), std::make_move_iterator(pending_.begin()),
                  std::make_move_iterator(pending_.end()));
     pending_.clear();
+    queueKeys(static_cast<size_t>(first), rows_.size());
     endInsertRows();
+}
+
+void ListViewModel::queueKeys(size_t first, size_t end) {
+    if (!firstCellKeys_ || first == end) return;
+    std::vector<std::string_view> texts;
+    texts.reserve(end - first);
+    for (size_t row = first; row < end; ++row) texts.push_back(cell(static_cast<int>(row), 0));
+    const uint32_t index = firstCellKeys_->add(texts);
+    for (size_t row = first; row < end; ++row)
+        rows_[row].keyIndex = index + static_cast<uint32_t>(row - first);
+}
+
+void ListViewModel::keepFirstCellKeys(const Collation& collation) {
+    if (firstCellKeys_) {
+        firstCellKeys_->reset(collation);
+    } else {
+        firstCellKeys_ = std::make_unique<BackgroundSortKeys>(collation);
+    }
+    queueKeys(0, rows_.size());
 }
 
 void ListViewModel::clear() {
     ++version_;
     beginResetModel();
+    if (firstCellKeys_) firstCellKeys_->reset();
     rows_.clear();
     rows_.shrink_to_fit();
     pending_.clear();
@@ -139,8 +166,12 @@ void ListViewModel::removeRowsWhere(const std::function<bool(int row)>& remove) 
     std::vector<int> newPosition(rows_.size(), -1);
     std::vector<Row> kept;
     kept.reserve(rows_.size());
+    std::vector<uint32_t> removedKeys;
     for (size_t i = 0; i < rows_.size(); ++i) {
-        if (remove(static_cast<int>(i))) continue;
+        if (remove(static_cast<int>(i))) {
+            removedKeys.push_back(rows_[i].keyIndex);
+            continue;
+        }
         newPosition[i] = static_cast<int>(kept.size());
         kept.push_back(std::move(rows_[i]));
     }
@@ -150,6 +181,7 @@ void ListViewModel::removeRowsWhere(const std::function<bool(int row)>& remove) 
     }
     ++version_;
     emit layoutAboutToBeChanged();
+    if (firstCellKeys_) firstCellKeys_->forget(removedKeys);
     rows_ = std::move(kept);
     QModelIndexList from = persistentIndexList(), to;
     for (const QModelIndex& index : from) {

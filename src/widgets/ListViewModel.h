@@ -3,9 +3,11 @@
 // that a table holds millions of rows, plus the exact bytes of the first cell where they
 // differ from its text (a file name that is not UTF-8).
 
+#include "BackgroundSortKeys.h"
 #include "FolderReader.h"
 
 #include <functional>
+#include <memory>
 #include <QAbstractTableModel>
 #include <QPixmap>
 #include <string>
@@ -46,6 +48,8 @@ class ListViewModel : public QAbstractTableModel {
     void appendJoinedRow(std::string joinedCells, std::string_view exactFirstCell = {},
                          const ListedFile& file = {});
     void commitRows();
+    // Room for this many rows in all: a fill of known length grows the table without copies.
+    void reserve(size_t rows) { rows_.reserve(rows); }
 
     void clear();
     void removeRowsWhere(const std::function<bool(int row)>& remove);
@@ -65,14 +69,30 @@ class ListViewModel : public QAbstractTableModel {
     // Reorders the rows: order[i] is the old index of the row that goes to position i.
     void reorder(const std::vector<int>& order);
 
+    // Collation keys of the first cells, made in the background as rows are committed; the
+    // keys are made again from the start with a new collation.
+    void keepFirstCellKeys(const Collation& collation);
+    bool keepsFirstCellKeys() const { return firstCellKeys_ != nullptr; }
+    // The keys of every committed row, by firstCellKeyIndex(); only while they are kept.
+    SortKeyTable firstCellKeys() { return firstCellKeys_->all(); }
+    uint32_t firstCellKeyIndex(int row) const { return rows_[static_cast<size_t>(row)].keyIndex; }
+
   private:
     struct Row {
         // The cells joined by '\0' (no text holds one), then, after one more '\0', the exact
-        // first cell when it differs from the first cell's text.
-        std::string text;
+        // first cell when it differs from the first cell's text. The bytes never move while
+        // the row lives: the key helper reads them.
+        std::unique_ptr<char[]> text;
+        uint32_t size = 0;
+        uint32_t keyIndex = 0; // of the first cell's key, where keys are kept
         ListedFile file;
+
+        std::string_view view() const { return {text.get(), size}; }
     };
+    static Row MakeRow(std::string_view joined, const ListedFile& file);
     static Row MakeRow(const std::vector<std::string>& cells, std::string_view exact);
+    // Hands the first cells of rows [first, end) to the key helper.
+    void queueKeys(size_t first, size_t end);
 
     std::vector<Column> columns_;
     std::vector<Row> rows_;
@@ -80,6 +100,8 @@ class ListViewModel : public QAbstractTableModel {
     QPixmap rowImage_;
     std::vector<QPixmap> headerImages_;
     uint64_t version_ = 0;
+    // Last: the helper stops before the rows it reads go.
+    std::unique_ptr<BackgroundSortKeys> firstCellKeys_;
 };
 
 } // namespace vintrel

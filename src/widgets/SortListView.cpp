@@ -11,7 +11,6 @@
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QPainter>
-#include <thread>
 
 // The arrows live in this static library's resources: register them before first use.
 static void RegisterArrowResources() {
@@ -47,6 +46,7 @@ TSortListView::TSortListView(std::vector<ListViewModel::Column> columns, QWidget
     RegisterArrowResources();
     setHorizontalHeader(new SortHeader(this));
     setModel(model_);
+    model_->keepFirstCellKeys(FallbackCollation());
     setShowGrid(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
@@ -157,6 +157,11 @@ void TSortListView::HeaderClick(int column) {
     sortRows();
 }
 
+void TSortListView::setCollation(const Collation* collation) {
+    collation_ = collation;
+    model_->keepFirstCellKeys(collation ? *collation : FallbackCollation());
+}
+
 std::string_view TSortListView::cellText(int row) const {
     return model_->cell(row, SortColumn);
 }
@@ -200,34 +205,20 @@ void TSortListView::sortRows() {
                 keys[static_cast<size_t>(row)] = OnSortKey(SortColumn, cellText(row)).value_or(0);
             SortByKeys(order, keys, SortAscending);
         } else {
-            const Collation& collation = collation_ ? *collation_ : FallbackCollation();
-            // The keys of each half go into one buffer: a million separate strings would cost
-            // as much to allocate and free as the keys cost to make.
-            std::string buffers[2];
-            std::vector<size_t> ends(static_cast<size_t>(count));
-            const auto makeKeys = [&](const Collation& with, int from, int to, std::string& into) {
-                into.reserve(static_cast<size_t>(to - from) * 64);
-                for (int row = from; row < to; ++row) {
-                    with.appendSortKey(cellText(row), into);
-                    ends[static_cast<size_t>(row)] = into.size();
-                }
-            };
-            // A collation key costs about a microsecond: a second thread, with its own
-            // collator, makes the second half of them.
-            const int half = count > 20000 ? count / 2 : count;
-            std::thread helper;
-            if (half < count)
-                helper =
-                    std::thread(makeKeys, collation.clone(), half, count, std::ref(buffers[1]));
-            makeKeys(collation, 0, half, buffers[0]);
-            if (helper.joinable()) helper.join();
             std::vector<std::string_view> keys(static_cast<size_t>(count));
-            for (int row = 0; row < count; ++row) {
-                const std::string& buffer = buffers[row < half ? 0 : 1];
-                const size_t begin =
-                    row == 0 || row == half ? 0 : ends[static_cast<size_t>(row) - 1];
-                keys[static_cast<size_t>(row)] =
-                    std::string_view(buffer).substr(begin, ends[static_cast<size_t>(row)] - begin);
+            SortKeyTable table;
+            if (SortColumn == 0 && model_->keepsFirstCellKeys()) {
+                table = model_->firstCellKeys(); // mostly made while the rows came in
+                for (int row = 0; row < count; ++row)
+                    keys[static_cast<size_t>(row)] = table[model_->firstCellKeyIndex(row)];
+            } else {
+                std::vector<std::string_view> texts(static_cast<size_t>(count));
+                for (int row = 0; row < count; ++row)
+                    texts[static_cast<size_t>(row)] = cellText(row);
+                table = MakeSortKeys(texts.data(), texts.size(),
+                                     collation_ ? *collation_ : FallbackCollation());
+                for (int row = 0; row < count; ++row)
+                    keys[static_cast<size_t>(row)] = table[static_cast<uint32_t>(row)];
             }
             SortRowsByByteKeys(order, keys, SortAscending);
         }

@@ -61,7 +61,8 @@ class TSortListView : public QTableView {
     // clipboard copy makes it); without it, or without a selection, nothing is dragged.
     std::function<QMimeData*()> OnDragData;
 
-    void setCollation(const Collation* collation) { collation_ = collation; }
+    // Null for the collation of the environment.
+    void setCollation(const Collation* collation);
     // The small-image list of rows and headers; one assigned from outside is adopted.
     TImageList* smallImages() const { return smallImages_; }
     void setSmallImages(TImageList* images);

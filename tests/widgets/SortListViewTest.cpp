@@ -3,11 +3,13 @@
 #include "ShareBarDelegate.h"
 #include "TextReaders.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QImage>
 #include <QTest>
+#include <set>
 
 using namespace vintrel;
 
@@ -261,6 +263,51 @@ TEST(SortListView, TheModelKeepsQtsRulesThroughFillSortRemovalAndClear) {
     table->rows()->removeRowsWhere([](int) { return false; });
     table->rows()->clear();
     EXPECT_EQ(table->rows()->rowCount(), 0);
+}
+
+// The order a click on the first column must give: by collation key, ties as they stood.
+std::vector<std::string> SortedByKey(std::vector<std::string> names, const Collation& collation) {
+    std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+        return collation.sortKey(a) < collation.sortKey(b);
+    });
+    return names;
+}
+
+TEST(SortListView, TheFirstColumnsKeysMadeAheadFollowNarrowingSortsAndANewCollation) {
+    const Collation root(""), swedish("sv");
+    auto table = Table({});
+    table->setCollation(&root);
+    const char* words[] = {"\xC3\xA4rende", "zebra", "Apple", "apple", "\xFF", "Ärende", "b"};
+    for (int batch = 0; batch < 4; ++batch) { // as a fill commits, while the helper works
+        for (int i = 0; i < 6000; ++i)
+            table->rows()->appendRow({"/t/d" + std::to_string((i * 7 + batch) % 13) + "/" +
+                                          words[(i + batch) % 7] + std::to_string(i % 50),
+                                      std::to_string(i)});
+        table->rows()->commitRows();
+    }
+    const auto clickName = [&](const Collation& collation) {
+        const std::vector<std::string> expected = SortedByKey(Names(*table), collation);
+        table->HeaderClick(1);
+        table->HeaderClick(0);
+        ASSERT_TRUE(table->SortAscending);
+        const std::vector<std::string> shown = Names(*table);
+        EXPECT_EQ(shown, SortedByKey(shown, collation));
+        EXPECT_EQ(std::multiset(shown.begin(), shown.end()),
+                  std::multiset(expected.begin(), expected.end()));
+    };
+    clickName(root);
+    table->rows()->removeRowsWhere([](int row) { return row % 4 == 1; }); // narrowed
+    clickName(root);
+    table->setCollation(&swedish); // every key made again
+    clickName(swedish);
+    EXPECT_NE(SortedByKey(Names(*table), root), Names(*table));
+    table->rows()->clear();
+    table->rows()->appendRow({"b", "1"});
+    table->rows()->appendRow({"a", "2"});
+    table->rows()->commitRows();
+    table->HeaderClick(1);
+    table->HeaderClick(0); // the keys of a cleared table start again
+    EXPECT_EQ(Names(*table), (std::vector<std::string>{"a", "b"}));
 }
 
 // The bars behind a column's texts: lengths by share, drawn under the text, which stays.
