@@ -20,11 +20,13 @@ build build-asan -DCMAKE_BUILD_TYPE=Debug -DVINTREL_SANITIZE=ON -DVINTREL_BENCH=
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure --timeout 300 -j "$jobs"
 
-# The read-ahead's threads, and the walk that drives them, under ThreadSanitizer.
+# The read-ahead's threads, the walk that drives them and the sort keys' helper, under
+# ThreadSanitizer.
 cmake -S . -B build-tsan -G Ninja -DVINTREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DVINTREL_TSAN=ON \
   -DVINTREL_BENCH=OFF >/dev/null
-cmake --build build-tsan -j "$jobs" --target test_read_ahead test_folder_scanner
+cmake --build build-tsan -j "$jobs" --target test_read_ahead test_folder_scanner \
+  test_background_sort_keys
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure --timeout 300 \
-  -R '^(ReadAhead|FolderScanner)\.'
+  -R '^(ReadAhead|FolderScanner|BackgroundSortKeys)\.'
 
 scripts/fuzz.sh "${VINTREL_FUZZ_SECONDS:-15}"

@@ -81,8 +81,9 @@ TEST(BackgroundSortKeys, ForgottenTextsMayGoWhileTheOthersKeepTheirKeys) {
 TEST(BackgroundSortKeys, AResetStartsTheIndexesAgainWithTheNewCollation) {
     const Collation root(""), swedish("sv");
     const std::vector<std::string> texts = {"zebra", "\xC3\xA4pple", "apple", "Zulu"};
+    const std::vector<std::string> before = Texts(5000);
     BackgroundSortKeys keys(root);
-    keys.add(Views(Texts(5000)));
+    keys.add(Views(before));
     keys.reset(swedish);
     EXPECT_EQ(keys.add(Views(texts)), 0u);
     const SortKeyTable table = keys.all();
