@@ -107,7 +107,6 @@ void BackgroundSortKeys::clearUnderLock() {
     coded_.clear();
     coded_.shrink_to_fit();
     lastKey_.clear();
-    ++generation_;
 }
 
 void BackgroundSortKeys::reset() {
@@ -160,14 +159,13 @@ void BackgroundSortKeys::helperLoop() {
         const std::vector<std::string_view> texts(
             queue_.begin() + static_cast<ptrdiff_t>(queueStart_),
             queue_.begin() + static_cast<ptrdiff_t>(queueStart_ + count));
-        const unsigned generation = generation_;
         busy_ = true;
         lock.unlock();
         SortKeyTable keys;
         for (const std::string_view text : texts) keys.add(text, collation_);
         lock.lock();
         busy_ = false;
-        if (generation == generation_) store(keys);
+        store(keys); // a reset waits for the helper: these texts are still wanted
         idle_.notify_all();
     }
 }

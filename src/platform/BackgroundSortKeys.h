@@ -80,9 +80,8 @@ class BackgroundSortKeys {
     size_t queueStart_ = 0;               // queue_[queueStart_] is the text of index made_
     uint32_t added_ = 0;
     uint32_t made_ = 0;
-    std::string coded_;       // the keys made, front-coded
-    std::string lastKey_;     // the last key stored, in full
-    unsigned generation_ = 0; // rises with every reset: work in hand from before is dropped
+    std::string coded_;   // the keys made, front-coded
+    std::string lastKey_; // the last key stored, in full
     int pauses_ = 0;
     bool busy_ = false;
     bool stopping_ = false;

@@ -72,8 +72,7 @@ class ListViewModel : public QAbstractTableModel {
     // Collation keys of the first cells, made in the background as rows are committed; the
     // keys are made again from the start with a new collation.
     void keepFirstCellKeys(const Collation& collation);
-    bool keepsFirstCellKeys() const { return firstCellKeys_ != nullptr; }
-    // The keys of every committed row, by firstCellKeyIndex(); only while they are kept.
+    // The keys of every committed row, by firstCellKeyIndex(); once keepFirstCellKeys() ran.
     SortKeyTable firstCellKeys() { return firstCellKeys_->all(); }
     uint32_t firstCellKeyIndex(int row) const { return rows_[static_cast<size_t>(row)].keyIndex; }
 

@@ -159,7 +159,11 @@ void TSortListView::HeaderClick(int column) {
 
 void TSortListView::setCollation(const Collation* collation) {
     collation_ = collation;
-    model_->keepFirstCellKeys(collation ? *collation : FallbackCollation());
+    model_->keepFirstCellKeys(this->collation());
+}
+
+const Collation& TSortListView::collation() const {
+    return collation_ ? *collation_ : FallbackCollation();
 }
 
 std::string_view TSortListView::cellText(int row) const {
@@ -167,7 +171,7 @@ std::string_view TSortListView::cellText(int row) const {
 }
 
 int TSortListView::TextOrder(std::string_view a, std::string_view b) const {
-    return (collation_ ? *collation_ : FallbackCollation()).compare(a, b);
+    return collation().compare(a, b);
 }
 
 int TSortListView::CustomCompare(int row1, int row2) {
@@ -207,7 +211,7 @@ void TSortListView::sortRows() {
         } else {
             std::vector<std::string_view> keys(static_cast<size_t>(count));
             SortKeyTable table;
-            if (SortColumn == 0 && model_->keepsFirstCellKeys()) {
+            if (SortColumn == 0) {
                 table = model_->firstCellKeys(); // mostly made while the rows came in
                 for (int row = 0; row < count; ++row)
                     keys[static_cast<size_t>(row)] = table[model_->firstCellKeyIndex(row)];
@@ -215,8 +219,7 @@ void TSortListView::sortRows() {
                 std::vector<std::string_view> texts(static_cast<size_t>(count));
                 for (int row = 0; row < count; ++row)
                     texts[static_cast<size_t>(row)] = cellText(row);
-                table = MakeSortKeys(texts.data(), texts.size(),
-                                     collation_ ? *collation_ : FallbackCollation());
+                table = MakeSortKeys(texts.data(), texts.size(), collation());
                 for (int row = 0; row < count; ++row)
                     keys[static_cast<size_t>(row)] = table[static_cast<uint32_t>(row)];
             }

@@ -88,6 +88,7 @@ class TSortListView : public QTableView {
 
     ListViewModel* model_;
     TImageList* smallImages_ = nullptr;
+    const Collation& collation() const; // the one set, or that of the environment
     const Collation* collation_ = nullptr;
     // What the last sort left, so that a second click on its column only reverses.
     int sortedColumn_ = -1;
