@@ -1,5 +1,7 @@
 #include "StatxWayChooser.h"
 
+#include <algorithm>
+
 namespace vintrel {
 
 namespace {
@@ -30,13 +32,29 @@ void StatxWayChooser::startProbe() {
     probe_[0] = probe_[1] = {};
 }
 
+bool StatxWayChooser::decided() const {
+    const Cost& plain = probe_[Index(Way::Plain)];
+    const Cost& ring = probe_[Index(Way::Ring)];
+    const int64_t fewer = std::min(plain.names, ring.names);
+    if (fewer >= kProbeNames) return true;
+    if (fewer < kDecisiveProbeNames) return false;
+    const double dearer = std::max(plain.perName(), ring.perName());
+    const double cheaper = std::min(plain.perName(), ring.perName());
+    return dearer >= cheaper * kDecisive;
+}
+
 void StatxWayChooser::settle() {
     const double plain = probe_[Index(Way::Plain)].perName();
     const double ring = probe_[Index(Way::Ring)].perName();
     const Way other = kept_ == Way::Ring ? Way::Plain : Way::Ring;
     const double keptCost = kept_ == Way::Ring ? ring : plain;
     const double otherCost = kept_ == Way::Ring ? plain : ring;
-    if (otherCost < keptCost * kSwitchBelow) kept_ = other;
+    if (otherCost < keptCost * kSwitchBelow) {
+        kept_ = other;
+        groupsBetweenProbes_ = kGroupsBetweenProbes;
+    } else {
+        groupsBetweenProbes_ = std::min(2 * groupsBetweenProbes_, kMostGroupsBetweenProbes);
+    }
     keptCost_ = recentCost_ = kept_ == Way::Ring ? ring : plain;
     probing_ = false;
     groupsKept_ = 0;
@@ -50,7 +68,7 @@ void StatxWayChooser::took(Way way, int64_t nanoseconds, int64_t names) {
         cost.names += names;
         // The two ways take turns, group by group, so that both meet the same folders.
         probeTurn_ = way == Way::Ring ? Way::Plain : Way::Ring;
-        if (probe_[0].names >= kProbeNames && probe_[1].names >= kProbeNames) settle();
+        if (decided()) settle();
         return;
     }
     const double perName = double(nanoseconds) / double(names);
@@ -58,7 +76,8 @@ void StatxWayChooser::took(Way way, int64_t nanoseconds, int64_t names) {
     ++groupsKept_;
     const bool changed = keptCost_ > 0 && (recentCost_ > keptCost_ * kChangedBy ||
                                            recentCost_ * kChangedBy < keptCost_);
-    if (changed || groupsKept_ >= kGroupsBetweenProbes) startProbe();
+    if (changed) groupsBetweenProbes_ = kGroupsBetweenProbes;
+    if (changed || groupsKept_ >= groupsBetweenProbes_) startProbe();
 }
 
 } // namespace vintrel

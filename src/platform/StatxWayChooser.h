@@ -14,8 +14,14 @@ class StatxWayChooser {
 
     // Names a probe asks each way before it compares them.
     static constexpr int64_t kProbeNames = 384;
-    // Groups between two probes while one way is kept.
+    // A probe ends sooner, after this many names each way, where one way costs at least
+    // kDecisive times the other: a walk spends little on a way that plainly loses.
+    static constexpr int64_t kDecisiveProbeNames = 96;
+    static constexpr double kDecisive = 2.0;
+    // Groups between two probes while one way is kept. Each probe that keeps the way doubles
+    // the wait, up to the most; a switch or a change in the storage's pace starts it afresh.
     static constexpr int64_t kGroupsBetweenProbes = 2048;
+    static constexpr int64_t kMostGroupsBetweenProbes = 16 * kGroupsBetweenProbes;
     // The other way is taken only where it costs less than this share of the kept one's.
     static constexpr double kSwitchBelow = 0.92;
 
@@ -36,6 +42,7 @@ class StatxWayChooser {
         double perName() const { return names ? double(nanoseconds) / double(names) : 0; }
     };
     void startProbe();
+    bool decided() const;
     void settle();
 
     bool ringAllowed_ = true;
@@ -46,6 +53,7 @@ class StatxWayChooser {
     double keptCost_ = 0;    // per name, as the last probe found it
     double recentCost_ = 0;  // per name, a running mean of the kept way since then
     int64_t groupsKept_ = 0; // since the last probe
+    int64_t groupsBetweenProbes_ = kGroupsBetweenProbes;
 };
 
 } // namespace vintrel

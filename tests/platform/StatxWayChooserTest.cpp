@@ -57,6 +57,32 @@ TEST(StatxWayChooser, ProbesAgainWhenTheStorageStartsToWaitAndFromTimeToTime) {
     EXPECT_LT(ring, 3 * 2 * (StatxWayChooser::kProbeNames / 64 + 1));
 }
 
+TEST(StatxWayChooser, SpendsLittleOnAWayThatPlainlyLoses) {
+    // Where the ring costs several times plain statx, a probe stops as soon as that is clear.
+    StatxWayChooser chooser;
+    int ring = 0;
+    Walk(chooser, 40, 1000, 4000, &ring);
+    EXPECT_EQ(chooser.kept(), Way::Plain);
+    EXPECT_EQ(ring, StatxWayChooser::kDecisiveProbeNames / 64 + 1);
+
+    // A long walk where nothing changes: each probe that keeps plain waits twice as long for
+    // the next, so the dearer way gets a few probes, not one every kGroupsBetweenProbes.
+    ring = 0;
+    Walk(chooser, 32 * StatxWayChooser::kGroupsBetweenProbes, 1000, 4000, &ring);
+    EXPECT_LE(ring, 6 * (StatxWayChooser::kDecisiveProbeNames / 64 + 1));
+
+    // A close call still takes the whole probe before it is decided.
+    StatxWayChooser close;
+    ring = 0;
+    Walk(close, 40, 1000, 1300, &ring);
+    EXPECT_EQ(close.kept(), Way::Plain);
+    EXPECT_EQ(ring, StatxWayChooser::kProbeNames / 64);
+
+    // Once the storage changes pace, probes come at the first interval again.
+    Walk(chooser, 200, 40000, 12000);
+    EXPECT_EQ(chooser.kept(), Way::Ring);
+}
+
 TEST(StatxWayChooser, WithoutARingItStaysPlain) {
     StatxWayChooser chooser;
     chooser.ringUnavailable();
