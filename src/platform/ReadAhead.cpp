@@ -382,7 +382,7 @@ int ReadAhead::reopen(FolderNode& node) {
     return 0;
 }
 
-bool ReadPace::note(std::chrono::steady_clock::duration took, size_t entries) {
+bool ReadPace::note(Clock::duration took, size_t entries, Clock::time_point now) {
     microsPerEntry_[noted_++ % kReadsWeighed] =
         std::chrono::duration<float, std::micro>(took).count() / static_cast<float>(entries + 1);
     // The lower median is slow when more than half of the reads are.
@@ -390,13 +390,15 @@ bool ReadPace::note(std::chrono::steady_clock::duration took, size_t entries) {
         std::count_if(microsPerEntry_.begin(), microsPerEntry_.end(), [this](float pace) {
             return pace > static_cast<float>(slowPerEntry_.count());
         });
-    return static_cast<size_t>(slow) > kReadsWeighed / 2;
+    if (static_cast<size_t>(slow) > kReadsWeighed / 2) waitingUntil_ = now + holdFor_;
+    return now < waitingUntil_;
 }
 
 // Reads that take much longer per entry than the page cache answers wait for the storage.
 void ReadAhead::noteReadTime(std::chrono::steady_clock::duration took, size_t entries) {
     const bool wasWaiting = storageWaits_;
-    storageWaits_ = pace_.note(took, entries) || assumeSlowStorage.load(std::memory_order_relaxed);
+    storageWaits_ = pace_.note(took, entries, std::chrono::steady_clock::now()) ||
+                    assumeSlowStorage.load(std::memory_order_relaxed);
     if (storageWaits_ && !wasWaiting) {
         // The others start the first time reads wait for the storage: on a warm cache they
         // would never read, and starting one costs about a millisecond.

@@ -31,18 +31,25 @@ struct FolderNode;
 
 // Tells from the pace of the last reads whether they wait for the storage: more than half of
 // the last eight must be slow. One read whose thread was preempted takes milliseconds on a
-// warm cache too, now and then in every walk.
+// warm cache too, now and then in every walk. Once they wait, they count as waiting until
+// `holdFor` after the last time most were slow: from some folders the storage answers
+// quickly (their inodes came with a neighbour's), and helpers that stop and start again at
+// each of them leave the storage idle.
 class ReadPace {
   public:
-    explicit ReadPace(std::chrono::microseconds slowPerEntry) : slowPerEntry_(slowPerEntry) {}
-    // Notes a read; true while reads wait for the storage.
-    bool note(std::chrono::steady_clock::duration took, size_t entries);
+    using Clock = std::chrono::steady_clock;
+    ReadPace(std::chrono::microseconds slowPerEntry, Clock::duration holdFor)
+        : slowPerEntry_(slowPerEntry), holdFor_(holdFor) {}
+    // Notes a read that ended at `now`; true while reads wait for the storage.
+    bool note(Clock::duration took, size_t entries, Clock::time_point now);
 
   private:
     static constexpr size_t kReadsWeighed = 8;
     std::chrono::microseconds slowPerEntry_;
+    Clock::duration holdFor_;
     std::array<float, kReadsWeighed> microsPerEntry_{}; // of the last reads
     size_t noted_ = 0;
+    Clock::time_point waitingUntil_{};
 };
 
 class ReadAhead {
@@ -77,6 +84,8 @@ class ReadAhead {
     // Reads slower than this per entry wait for the storage: then every helper reads. From
     // the page cache an entry takes about 3 us here, from a disk 20 to 50.
     static constexpr std::chrono::microseconds kStorageWait{12};
+    // Every helper reads for this long after reads last waited for the storage.
+    static constexpr std::chrono::milliseconds kStorageWaitHeld{100};
     // For tests: every read counts as waiting for the storage, as on a cold cache.
     static inline std::atomic<bool> assumeSlowStorage{false};
 
@@ -129,7 +138,7 @@ class ReadAhead {
     bool stopping_ = false;
     std::condition_variable storageSlow_;   // wakes the helpers beyond the first
     std::atomic<bool> storageWaits_{false}; // reads ahead wait for the storage
-    ReadPace pace_{kStorageWait};           // of the reads ahead
+    ReadPace pace_{kStorageWait, kStorageWaitHeld}; // of the reads ahead
     std::vector<std::thread> helpers_;      // the first from the start, the others once needed
     size_t maxUnclaimed_ = 0;               // from the descriptor limit, once
     size_t maxPreOpened_ = 0;

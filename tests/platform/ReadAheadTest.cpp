@@ -190,23 +190,38 @@ TEST(ReadAhead, WithoutRecursionOnlyTheRootIsRead) {
 
 TEST(ReadPace, APreemptedReadNowAndThenIsNoStorageWait) {
     using std::chrono::microseconds;
-    ReadPace pace(microseconds(12));
+    ReadPace pace(microseconds(12), std::chrono::milliseconds(100));
+    ReadPace::Clock::time_point now{};
     for (int read = 0; read < 40; ++read) {
         // 20 entries at 3 us each from the page cache; two reads in a row lose the core for
         // a few milliseconds every tenth read.
         const bool preempted = read % 10 == 5 || read % 10 == 6;
-        EXPECT_FALSE(pace.note(microseconds(preempted ? 3000 : 60), 20)) << "read " << read;
+        const microseconds took(preempted ? 3000 : 60);
+        now += took;
+        EXPECT_FALSE(pace.note(took, 20, now)) << "read " << read;
     }
 }
 
-TEST(ReadPace, ReadsFromTheStorageAreTold) {
+TEST(ReadPace, ReadsFromTheStorageAreToldAndHeldThroughQuickOnes) {
     using std::chrono::microseconds;
-    ReadPace pace(microseconds(12));
-    for (int read = 0; read < 8; ++read) pace.note(microseconds(60), 20);
+    using std::chrono::milliseconds;
+    ReadPace pace(microseconds(12), milliseconds(100));
+    ReadPace::Clock::time_point now{};
+    const auto read = [&](microseconds took) {
+        now += took;
+        return pace.note(took, 20, now);
+    };
+    for (int i = 0; i < 8; ++i) read(microseconds(60));
     std::vector<bool> waits;
-    for (int read = 0; read < 8; ++read) waits.push_back(pace.note(microseconds(600), 20));
-    // Once more than half of the last eight were slow; and no longer once the cache is warm.
+    for (int i = 0; i < 8; ++i) waits.push_back(read(microseconds(600)));
+    // Once more than half of the last eight were slow.
     EXPECT_EQ(waits, (std::vector<bool>{false, false, false, false, true, true, true, true}));
-    for (int read = 0; read < 3; ++read) EXPECT_TRUE(pace.note(microseconds(60), 20));
-    EXPECT_FALSE(pace.note(microseconds(60), 20));
+    // Folders whose inodes came with a neighbour's read quickly in between: still waiting.
+    for (int i = 0; i < 6; ++i) EXPECT_TRUE(read(microseconds(60))) << i;
+    for (int i = 0; i < 5; ++i) read(microseconds(600));
+    // Only once the cache has been warm for the hold, no longer.
+    for (int i = 0; i < 1000; ++i) read(microseconds(60));
+    EXPECT_TRUE(read(microseconds(60)));
+    now += milliseconds(100);
+    EXPECT_FALSE(read(microseconds(60)));
 }
