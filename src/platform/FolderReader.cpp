@@ -181,12 +181,14 @@ void OpenFolder::close() {
     fd_ = -1;
 }
 
-FolderReader::FolderReader(PseudoFileSystems* pseudo, bool identifyAll, bool detailFolders)
+FolderReader::FolderReader(PseudoFileSystems* pseudo, bool identifyAll, bool detailFolders,
+                           SharedStatxWay* statxWay)
     : pseudo_(pseudo ? pseudo : &ownPseudo_), identifyAll_(identifyAll),
       detailFolders_(detailFolders),
       statx_(AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
              STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME |
-                 STATX_NLINK | STATX_UID | STATX_GID | STATX_BLOCKS) {}
+                 STATX_NLINK | STATX_UID | STATX_GID | STATX_BLOCKS,
+             statxWay) {}
 
 int FolderReader::openRoot(const std::string& path, OpenFolder& out) {
     out.close();

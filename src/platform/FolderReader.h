@@ -178,9 +178,10 @@ class FolderReader {
 
     // With `identifyAll`, every folder opened is identified at once (a walk that must stay
     // on one file system compares each one's device). With `detailFolders`, folder entries
-    // are asked their details as files are (a saved scan keeps them).
+    // are asked their details as files are (a saved scan keeps them). Readers of one walk
+    // on several threads share `statxWay`.
     explicit FolderReader(PseudoFileSystems* pseudo = nullptr, bool identifyAll = false,
-                          bool detailFolders = false);
+                          bool detailFolders = false, SharedStatxWay* statxWay = nullptr);
 
     // 0 on success, else an errno value. The root is identified.
     int openRoot(const std::string& path, OpenFolder& out);

@@ -418,7 +418,7 @@ void ReadAhead::startHelper(bool onlyWhileStorageWaits) {
 }
 
 void ReadAhead::helperLoop(bool onlyWhileStorageWaits) {
-    FolderReader reader(&pseudo_, oneFileSystem_, detailFolders_);
+    FolderReader reader(&pseudo_, oneFileSystem_, detailFolders_, &statxWay_);
     std::unique_lock lock(mutex_);
     // With a warm cache one helper keeps up; more would only take turns with the walk on the
     // cores, so the others wait until reads wait for the storage.

@@ -126,7 +126,8 @@ class ReadAhead {
     dev_t rootDevice_ = 0;
     std::string rootPath_;
     PseudoFileSystems pseudo_;
-    FolderReader reader_{&pseudo_, oneFileSystem_, detailFolders_};
+    SharedStatxWay statxWay_; // for the walk's reader and every helper's
+    FolderReader reader_{&pseudo_, oneFileSystem_, detailFolders_, &statxWay_};
     std::deque<std::weak_ptr<FolderNode>> handedOut_; // to the walk, oldest first
 
     std::mutex mutex_;
@@ -136,11 +137,11 @@ class ReadAhead {
     size_t unclaimed_ = 0;                    // read by the helper, not yet taken
     size_t unclaimedEntries_ = 0;             // in those
     bool stopping_ = false;
-    std::condition_variable storageSlow_;   // wakes the helpers beyond the first
-    std::atomic<bool> storageWaits_{false}; // reads ahead wait for the storage
+    std::condition_variable storageSlow_;           // wakes the helpers beyond the first
+    std::atomic<bool> storageWaits_{false};         // reads ahead wait for the storage
     ReadPace pace_{kStorageWait, kStorageWaitHeld}; // of the reads ahead
-    std::vector<std::thread> helpers_;      // the first from the start, the others once needed
-    size_t maxUnclaimed_ = 0;               // from the descriptor limit, once
+    std::vector<std::thread> helpers_; // the first from the start, the others once needed
+    size_t maxUnclaimed_ = 0;          // from the descriptor limit, once
     size_t maxPreOpened_ = 0;
     std::atomic<size_t> preOpened_{0}; // subfolders open and not yet read
 };

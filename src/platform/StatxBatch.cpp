@@ -35,7 +35,8 @@ int64_t NowNanoseconds() {
 
 } // namespace
 
-StatxBatch::StatxBatch(int flags, unsigned mask) : flags_(flags), mask_(mask) {}
+StatxBatch::StatxBatch(int flags, unsigned mask, SharedStatxWay* sharedWay)
+    : flags_(flags), mask_(mask), sharedWay_(sharedWay) {}
 
 StatxBatch::~StatxBatch() {
     dropRing();
@@ -58,6 +59,7 @@ void StatxBatch::setUpRing() {
     auto ring = std::make_unique<io_uring>();
     if (io_uring_queue_init(kGroup, ring.get(), 0) != 0) { // ENOSYS, EPERM, ENOMEM
         chooser_.ringUnavailable();
+        if (sharedWay_) sharedWay_->ringUnavailable();
         return;
     }
     // A statx that waits for the storage holds a kernel worker; by default a ring may have
@@ -70,6 +72,7 @@ void StatxBatch::setUpRing() {
 
 void StatxBatch::dropRing() {
     chooser_.ringUnavailable();
+    if (sharedWay_ && ring_ != nullptr) sharedWay_->ringUnavailable();
     if (ring_ == nullptr) return;
     io_uring_queue_exit(ring_);
     delete ring_;
@@ -81,9 +84,11 @@ void StatxBatch::ask(int folder, const char* const* names, size_t count) {
     if (!ringTried_) setUpRing();
     errors_.fill(kUnanswered);
     const int forced = gForcedWay.load(std::memory_order_relaxed);
-    const Way way = forced == kChoose ? chooser_.next() : static_cast<Way>(forced);
-    lastThroughRing_ = ring_ != nullptr && way == Way::Ring;
     const int64_t start = NowNanoseconds();
+    const Way way = forced != kChoose ? static_cast<Way>(forced)
+                    : sharedWay_      ? sharedWay_->next(start)
+                                      : chooser_.next();
+    lastThroughRing_ = ring_ != nullptr && way == Way::Ring;
     if (lastThroughRing_ && !askThroughRing(folder, names, count)) dropRing();
     for (size_t i = 0; i < count; ++i) {
         // Names the ring left unanswered are asked plainly, and so is any error but "gone":
@@ -94,7 +99,14 @@ void StatxBatch::ask(int folder, const char* const* names, size_t count) {
         errors_[i] = statx(folder, names[i], flags_, mask_, &details_[i]) == 0 ? 0 : errno;
         if (ringError == EINVAL && errors_[i] == 0) dropRing(); // the kernel cannot do it
     }
-    chooser_.took(way, NowNanoseconds() - start, static_cast<int64_t>(count));
+    if (forced != kChoose) return;
+    const Way asked = lastThroughRing_ ? Way::Ring : Way::Plain;
+    const int64_t end = NowNanoseconds();
+    if (sharedWay_) {
+        sharedWay_->took(asked, start, end, static_cast<int64_t>(count));
+    } else {
+        chooser_.took(asked, end - start, static_cast<int64_t>(count));
+    }
 }
 
 bool StatxBatch::askThroughRing(int folder, const char* const* names, size_t count) {

@@ -7,6 +7,7 @@
 // refuses io_uring (an old kernel, a sandbox) each name is asked with plain statx. The
 // answers are plain statx's either way.
 
+#include "SharedStatxWay.h"
 #include "StatxWayChooser.h"
 
 #include <array>
@@ -22,8 +23,10 @@ class StatxBatch {
     // The most names asked at once.
     static constexpr size_t kGroup = 64;
 
-    // statx's flags and mask, the same for every name.
-    StatxBatch(int flags, unsigned mask);
+    // statx's flags and mask, the same for every name. With `sharedWay` the way is chosen
+    // for all the batches that share it, as their threads ask together; without, for this
+    // batch alone.
+    StatxBatch(int flags, unsigned mask, SharedStatxWay* sharedWay = nullptr);
     ~StatxBatch();
     StatxBatch(const StatxBatch&) = delete;
     StatxBatch& operator=(const StatxBatch&) = delete;
@@ -57,6 +60,7 @@ class StatxBatch {
     bool ringTried_ = false;
     bool lastThroughRing_ = false;
     StatxWayChooser chooser_;
+    SharedStatxWay* sharedWay_;
     std::array<int, kGroup> errors_{};
     std::array<struct statx, kGroup> details_{};
 };

@@ -51,9 +51,9 @@ void StatxWayChooser::settle() {
     const double otherCost = kept_ == Way::Ring ? plain : ring;
     if (otherCost < keptCost * kSwitchBelow) {
         kept_ = other;
-        groupsBetweenProbes_ = kGroupsBetweenProbes;
+        groupsBetweenProbes_ = firstGroupsBetweenProbes_;
     } else {
-        groupsBetweenProbes_ = std::min(2 * groupsBetweenProbes_, kMostGroupsBetweenProbes);
+        groupsBetweenProbes_ = std::min(2 * groupsBetweenProbes_, 16 * firstGroupsBetweenProbes_);
     }
     keptCost_ = recentCost_ = kept_ == Way::Ring ? ring : plain;
     probing_ = false;
@@ -76,7 +76,7 @@ void StatxWayChooser::took(Way way, int64_t nanoseconds, int64_t names) {
     ++groupsKept_;
     const bool changed = keptCost_ > 0 && (recentCost_ > keptCost_ * kChangedBy ||
                                            recentCost_ * kChangedBy < keptCost_);
-    if (changed) groupsBetweenProbes_ = kGroupsBetweenProbes;
+    if (changed) groupsBetweenProbes_ = firstGroupsBetweenProbes_;
     if (changed || groupsKept_ >= groupsBetweenProbes_) startProbe();
 }
 

@@ -18,12 +18,16 @@ class StatxWayChooser {
     // kDecisive times the other: a walk spends little on a way that plainly loses.
     static constexpr int64_t kDecisiveProbeNames = 96;
     static constexpr double kDecisive = 2.0;
-    // Groups between two probes while one way is kept. Each probe that keeps the way doubles
-    // the wait, up to the most; a switch or a change in the storage's pace starts it afresh.
+    // Groups between two probes while one way is kept, at first. Each probe that keeps the
+    // way doubles the wait, up to 16 times this; a switch or a change in the storage's pace
+    // starts it afresh.
     static constexpr int64_t kGroupsBetweenProbes = 2048;
-    static constexpr int64_t kMostGroupsBetweenProbes = 16 * kGroupsBetweenProbes;
     // The other way is taken only where it costs less than this share of the kept one's.
     static constexpr double kSwitchBelow = 0.92;
+
+    explicit StatxWayChooser(int64_t groupsBetweenProbes = kGroupsBetweenProbes)
+        : firstGroupsBetweenProbes_(groupsBetweenProbes),
+          groupsBetweenProbes_(groupsBetweenProbes) {}
 
     // The way for the next group.
     Way next() const;
@@ -53,7 +57,8 @@ class StatxWayChooser {
     double keptCost_ = 0;    // per name, as the last probe found it
     double recentCost_ = 0;  // per name, a running mean of the kept way since then
     int64_t groupsKept_ = 0; // since the last probe
-    int64_t groupsBetweenProbes_ = kGroupsBetweenProbes;
+    int64_t firstGroupsBetweenProbes_;
+    int64_t groupsBetweenProbes_;
 };
 
 } // namespace vintrel

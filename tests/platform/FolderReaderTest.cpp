@@ -144,7 +144,7 @@ TEST(FolderReader, AMountPointIsOpenedWithItsOwnDevice) {
     struct stat st {};
     stat(tree.path("mnt").c_str(), &st);
     child.close();
-    std::system(("umount '" + tree.path("mnt") + "'").c_str());
+    EXPECT_EQ(std::system(("umount '" + tree.path("mnt") + "'").c_str()), 0);
     ASSERT_EQ(error, 0);
     EXPECT_TRUE(child.identified());
     EXPECT_EQ(child.device(), st.st_dev);

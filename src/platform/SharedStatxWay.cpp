@@ -1,0 +1,39 @@
+#include "SharedStatxWay.h"
+
+namespace vintrel {
+
+SharedStatxWay::Way SharedStatxWay::next(int64_t now) {
+    if (!started_.load(std::memory_order_acquire)) {
+        const std::lock_guard lock(mutex_);
+        if (!started_.load(std::memory_order_relaxed)) {
+            stretchWay_.store(chooser_.next(), std::memory_order_relaxed);
+            stretchStart_.store(now, std::memory_order_relaxed);
+            started_.store(true, std::memory_order_release);
+        }
+    }
+    return stretchWay_.load(std::memory_order_relaxed);
+}
+
+void SharedStatxWay::took(Way way, int64_t start, int64_t end, int64_t names) {
+    const int64_t stretchStart = stretchStart_.load(std::memory_order_relaxed);
+    if (way != stretchWay_.load(std::memory_order_relaxed) || start < stretchStart) return;
+    stretchNames_.fetch_add(names, std::memory_order_relaxed);
+    const int64_t groups = stretchGroups_.fetch_add(1, std::memory_order_relaxed) + 1;
+    if (end - stretchStart < kStretchNanoseconds || groups < kStretchGroups) return;
+    const std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock() || stretchStart_.load(std::memory_order_relaxed) != stretchStart) return;
+    const Way ended = stretchWay_.load(std::memory_order_relaxed);
+    const int64_t counted = stretchNames_.exchange(0, std::memory_order_relaxed);
+    stretchGroups_.store(0, std::memory_order_relaxed);
+    if (counted > 0) chooser_.took(ended, end - stretchStart, counted);
+    stretchWay_.store(chooser_.next(), std::memory_order_relaxed);
+    stretchStart_.store(end, std::memory_order_relaxed);
+}
+
+void SharedStatxWay::ringUnavailable() {
+    const std::lock_guard lock(mutex_);
+    chooser_.ringUnavailable();
+    stretchWay_.store(Way::Plain, std::memory_order_relaxed);
+}
+
+} // namespace vintrel
