@@ -290,7 +290,7 @@ TEST_F(CliRun, OneFileSystemStaysOffAMountedFolder) {
     tree.file("mnt/inside.txt");
     Result r = RunScan(scratch, "--list -x --summary " + tree.root());
     const Result all = RunScan(scratch, "--list " + tree.root());
-    std::system(("umount '" + tree.path("mnt") + "'").c_str());
+    EXPECT_EQ(std::system(("umount '" + tree.path("mnt") + "'").c_str()), 0);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.find("inside.txt"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("b.txt"), std::string::npos);

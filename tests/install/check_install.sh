@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary DESTDIR and checks what a distribution would check:
-# exactly the expected files, valid launcher and metainfo, manual pages that render without
-# warnings, --version on both programs, and a completion that loads and completes.
+# exactly the expected files, valid launcher and metainfo, compressed manual pages that
+# render without warnings, the changelog, --version on both programs, and a completion that
+# loads and completes.
 # Arguments: the build folder, the project version.
 set -euo pipefail
 build=$1
@@ -18,10 +19,11 @@ expected=(
   usr/bin/vintrel2-scan
   usr/share/applications/$id.desktop
   usr/share/bash-completion/completions/vintrel2-scan
+  usr/share/doc/vintrel2/changelog.gz
   usr/share/doc/vintrel2/copyright
   usr/share/icons/hicolor/scalable/apps/$id.svg
-  usr/share/man/man1/vintrel2-scan.1
-  usr/share/man/man1/vintrel2.1
+  usr/share/man/man1/vintrel2-scan.1.gz
+  usr/share/man/man1/vintrel2.1.gz
   usr/share/metainfo/$id.metainfo.xml
 )
 for size in 16 24 32 48 64 128 256; do
@@ -39,11 +41,21 @@ grep -q "<release version=\"$version\"" "$dest/usr/share/metainfo/$id.metainfo.x
   fail "metainfo release is not $version"
 
 for page in vintrel2 vintrel2-scan; do
-  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$dest/usr/share/man/man1/$page.1" 2>&1 >/dev/null)
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$dest/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man page $page: $warnings"
-  LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$dest/usr/share/man/man1/$page.1" 2>/dev/null | grep -q "$version" ||
+  LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$dest/usr/share/man/man1/$page.1.gz" 2>/dev/null | grep -q "$version" ||
     fail "man page $page does not carry version $version"
 done
+
+# A native package's changelog: this version on top, and readable by dpkg's own parser.
+zcat "$dest/usr/share/doc/vintrel2/changelog.gz" >"$dest/changelog"
+top=$(sed -n 1p "$dest/changelog")
+[ "$top" = "vintrel2 ($version) unstable; urgency=medium" ] || fail "changelog starts: $top"
+if command -v dpkg-parsechangelog >/dev/null; then
+  parsed=$(dpkg-parsechangelog -l "$dest/changelog" -S Version) ||
+    fail "changelog does not parse"
+  [ "$parsed" = "$version" ] || fail "changelog version $parsed"
+fi
 
 [ "$("$dest/usr/bin/vintrel2-scan" --version)" = "vintrel2-scan $version" ] || fail "scan --version"
 [ "$("$dest/usr/bin/vintrel2" --version)" = "vintrel2 $version" ] || fail "window --version"

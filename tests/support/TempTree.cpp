@@ -56,7 +56,8 @@ void RemoveContents(int root) {
                 unlinkat(root, name.c_str(), 0);
                 continue;
             }
-            fchmodat(root, name.c_str(), 0755, 0);
+            // Best effort: a folder that stays unreadable is reported by the removal below.
+            (void)!fchmodat(root, name.c_str(), 0755, 0);
             const int folder = openat(root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
             if (folder >= 0) {
                 DIR* inner = fdopendir(folder);
