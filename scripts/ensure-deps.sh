@@ -7,6 +7,7 @@ packages=(
   libicu-dev liburing-dev libgtest-dev libgmock-dev zlib1g-dev libzstd-dev
   qt6-base-dev libglib2.0-dev libfontconfig-dev
   xvfb xauth fonts-dejavu-core ncdu gdu
+  openbox weston qt6-wayland x11-utils
   tzdata shared-mime-info dbus
   desktop-file-utils appstream man-db
   fonts-wine

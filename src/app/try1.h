@@ -111,6 +111,7 @@ class TForm1 : public QMainWindow, public Form1Controls {
     void FormKeyDown(int key);
     void fitLabels();
     void placeOnScreen();
+    void placeAgainIfFramed();
     void applyTextColours();
     bool applyingColours_ = false;
     static constexpr QSize kOuterSize{920, 600};

@@ -151,6 +151,7 @@ void TForm1::connectControls() {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     // The window filters every event of the application (keys anywhere), so this sees each
     // event once.
+    if (event->type() == QEvent::Expose && watched == windowHandle()) placeAgainIfFramed();
     if (watched == RootDir && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         RunGuarded([this] { RootDirClick(); });
@@ -213,7 +214,10 @@ void TForm1::fitLabels() {
 
 // The window's outer size, frame included, is its size and its minimum; it opens centred on
 // its screen. The frame is known only once the window manager has framed the window, so the
-// placement is made again when the frame turns out other than it was placed with.
+// placement is made again when the frame turns out other than it was placed with: a
+// reparenting window manager frames the window before it maps it, with no move where it
+// keeps the client where it was asked to be. Under Wayland the compositor places windows,
+// and a client that asks to be moved is only warned.
 void TForm1::placeOnScreen() {
     const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     placedWithFrame_ = frame;
@@ -221,11 +225,20 @@ void TForm1::placeOnScreen() {
                        kOuterSize.height() - frame.top() - frame.bottom());
     setMinimumSize(client);
     resize(client);
-    if (const QScreen* where = screen()) {
-        const QRect area = where->availableGeometry();
-        const QPoint corner(area.left() + std::max(0, (area.width() - kOuterSize.width()) / 2),
-                            area.top() + std::max(0, (area.height() - kOuterSize.height()) / 2));
-        move(corner); // a window's position is its frame's
+    const QScreen* where = screen();
+    if (where == nullptr || QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return;
+    const QRect area = where->availableGeometry();
+    const QPoint corner(area.left() + std::max(0, (area.width() - kOuterSize.width()) / 2),
+                        area.top() + std::max(0, (area.height() - kOuterSize.height()) / 2));
+    move(corner); // a window's position is its frame's
+}
+
+void TForm1::placeAgainIfFramed() {
+    if (placed_ && !framed_ && windowHandle() &&
+        windowHandle()->frameMargins() != placedWithFrame_) {
+        framed_ = true;
+        placeOnScreen();
     }
 }
 
@@ -239,11 +252,7 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
-    if (placed_ && !framed_ && windowHandle() &&
-        windowHandle()->frameMargins() != placedWithFrame_) {
-        framed_ = true;
-        placeOnScreen();
-    }
+    placeAgainIfFramed();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

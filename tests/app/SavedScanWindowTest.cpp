@@ -1,6 +1,7 @@
 // Saved scans in the window: opened from the command line or by a drop, searched by GO, left
 // by an edit of Root; commands on their rows act only on the files the scan recorded.
 
+#include "PlatformAbilities.h"
 #include "AnsweredDialogs.h"
 #include "Drops.h"
 #include "PrivateBus.h"
@@ -193,6 +194,7 @@ TEST_F(SavedScanCommands, DeleteTakesOnlyTheFilesTheScanRecorded) {
 }
 
 TEST_F(SavedScanCommands, MoveChecksTheRecordAndCopyNamesWhatIsMissing) {
+    VINTREL_SKIP_WITHOUT_CLIPBOARD();
     AnsweredDialogs dialogs({QString::fromStdString(target.root())});
     form->Moveselectedfiles1->trigger();
     EXPECT_EQ(ReadFile(target.path("same.txt")), "12345");
