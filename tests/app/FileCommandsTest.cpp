@@ -1,7 +1,7 @@
-#include "PlatformAbilities.h"
 #include "AnsweredDialogs.h"
 #include "DesktopServices.h"
 #include "Dialogs.h"
+#include "PlatformAbilities.h"
 #include "PrivateBus.h"
 #include "SortListView.h"
 #include "TempTree.h"

@@ -1,9 +1,9 @@
 // Saved scans in the window: opened from the command line or by a drop, searched by GO, left
 // by an edit of Root; commands on their rows act only on the files the scan recorded.
 
-#include "PlatformAbilities.h"
 #include "AnsweredDialogs.h"
 #include "Drops.h"
+#include "PlatformAbilities.h"
 #include "PrivateBus.h"
 #include "SortListView.h"
 #include "StatusBarGr.h"

@@ -1,5 +1,5 @@
-#include "PlatformAbilities.h"
 #include "Dialogs.h"
+#include "PlatformAbilities.h"
 #include "SortListView.h"
 #include "TableText.h"
 #include "TempTree.h"

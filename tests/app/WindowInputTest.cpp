@@ -1,9 +1,9 @@
 // The window driven the way a user drives it: mouse and key events sent to the widgets.
 
-#include "PlatformAbilities.h"
 #include "Dialogs.h"
 #include "Drops.h"
 #include "FileClipboard.h"
+#include "PlatformAbilities.h"
 #include "SortListView.h"
 #include "StartedWindow.h"
 #include "StatusBarGr.h"

@@ -28,6 +28,6 @@ inline bool WindowsArePlacedByTheCompositor() {
 
 } // namespace vintrel::test
 
-#define VINTREL_SKIP_WITHOUT_CLIPBOARD()                                                      \
-    if (!vintrel::test::ClipboardCanBeOwned())                                                 \
+#define VINTREL_SKIP_WITHOUT_CLIPBOARD()                                                           \
+    if (!vintrel::test::ClipboardCanBeOwned())                                                     \
     GTEST_SKIP() << "no client can own the clipboard on this platform"
