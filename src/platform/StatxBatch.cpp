@@ -39,7 +39,9 @@ StatxBatch::StatxBatch(int flags, unsigned mask, SharedStatxWay* sharedWay)
     : flags_(flags), mask_(mask), sharedWay_(sharedWay) {}
 
 StatxBatch::~StatxBatch() {
-    dropRing();
+    if (ring_ == nullptr) return;
+    io_uring_queue_exit(ring_);
+    delete ring_;
 }
 
 void StatxBatch::refuseRings(bool refuse) {
@@ -72,6 +74,7 @@ void StatxBatch::setUpRing() {
 
 void StatxBatch::dropRing() {
     chooser_.ringUnavailable();
+    // A ring that failed here would fail for the other threads too.
     if (sharedWay_ && ring_ != nullptr) sharedWay_->ringUnavailable();
     if (ring_ == nullptr) return;
     io_uring_queue_exit(ring_);

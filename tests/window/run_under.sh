@@ -50,6 +50,10 @@ weston)
 *) fail "unknown display server: $mode" ;;
 esac
 
+# Under AddressSanitizer, the display libraries' own leaks are not the program's.
+LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/lsan-display.supp"
+export LSAN_OPTIONS
+
 for program in "$@"; do
   log=$work/$(basename "$program").log
   if ! timeout 300 "$program" >"$log" 2>&1; then
