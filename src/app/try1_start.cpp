@@ -224,14 +224,17 @@ void TForm1::placeOnScreen() {
     const QSize client(kOuterSize.width() - frame.left() - frame.right(),
                        kOuterSize.height() - frame.top() - frame.bottom());
     setMinimumSize(client);
-    resize(client);
     const QScreen* where = screen();
-    if (where == nullptr || QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+    if (where == nullptr || QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        resize(client);
         return;
+    }
     const QRect area = where->availableGeometry();
     const QPoint corner(area.left() + std::max(0, (area.width() - kOuterSize.width()) / 2),
                         area.top() + std::max(0, (area.height() - kOuterSize.height()) / 2));
-    move(corner); // a window's position is its frame's
+    // The client's own place, inside the frame: a frame's position is read by the window
+    // manager in the light of a gravity it may apply before or after it framed the window.
+    setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), client));
 }
 
 void TForm1::placeAgainIfFramed() {

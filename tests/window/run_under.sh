@@ -27,6 +27,7 @@ openbox)
   pids+=($!)
   wait_for test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$(cat "$work/display")"
+  wait_for xprop -root -len 0 >/dev/null 2>&1 || fail "Xvfb on $DISPLAY does not answer"
   openbox --config-file /dev/null >"$work/openbox.log" 2>&1 &
   pids+=($!)
   # openbox names itself on the root window once it manages the screen.
