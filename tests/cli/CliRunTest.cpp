@@ -382,9 +382,10 @@ TEST_F(CliRun, AListingInWalkOrderKeepsFewRowsInMemory) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine";
 #endif
-    // Small folders: what the walk reads ahead stays small beside the listing.
+    // Small folders: what the walk reads ahead stays small beside the listing, even where
+    // the walk finds its reads slow (a loaded machine) and every helper reads ahead.
     const std::string name(200, 'n');
-    for (int folder = 0; folder < 3000; ++folder) {
+    for (int folder = 0; folder < 6000; ++folder) {
         const std::string below = "f" + std::to_string(folder) + "/";
         tree.folder(below);
         for (int i = 0; i < 20; ++i) {
@@ -397,8 +398,8 @@ TEST_F(CliRun, AListingInWalkOrderKeepsFewRowsInMemory) {
     const long typeTable = PeakKilobytesOf(scratch, tree.root());
     const long listing = PeakKilobytesOf(scratch, "--list " + tree.root());
     ASSERT_GT(typeTable, 0);
-    EXPECT_EQ(ReadFile(scratch.path("stdout")).size() > 60'000u * 200, true);
-    EXPECT_LT(listing, typeTable + 8 * 1024) << "type table " << typeTable << " KiB";
+    EXPECT_EQ(ReadFile(scratch.path("stdout")).size() > 120'000u * 200, true);
+    EXPECT_LT(listing, typeTable + 12 * 1024) << "type table " << typeTable << " KiB";
     // Sorted, the whole listing is kept.
     EXPECT_GT(PeakKilobytesOf(scratch, "--list --sort name " + tree.root()), listing + 8 * 1024);
 }
