@@ -11,13 +11,22 @@ check_pie_supported(LANGUAGES CXX)
 set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 
 set(hardening_flags -fstack-protector-strong -Wformat -Werror=format-security)
-foreach(flag -fstack-clash-protection -fcf-protection -mbranch-protection=standard)
+set(optional_flags -fstack-clash-protection)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|i.86)$")
+  list(APPEND optional_flags -fcf-protection)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+  list(APPEND optional_flags -mbranch-protection=standard)
+endif()
+# A flag the compiler only warns about (clang on another processor) is not taken.
+set(CMAKE_REQUIRED_FLAGS -Werror)
+foreach(flag ${optional_flags})
   string(MAKE_C_IDENTIFIER "VINTREL_HAS${flag}" has_flag)
   check_cxx_compiler_flag(${flag} ${has_flag})
   if(${has_flag})
     list(APPEND hardening_flags ${flag})
   endif()
 endforeach()
+unset(CMAKE_REQUIRED_FLAGS)
 add_compile_options("$<${VINTREL_OPTIMISED}:${hardening_flags}>")
 
 # The sanitizers replace the libc calls fortification would check, and complain about it.
