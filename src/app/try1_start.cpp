@@ -216,8 +216,8 @@ void TForm1::fitLabels() {
 // its screen. The frame is known only once the window manager has framed the window, so the
 // placement is made again when the frame turns out other than it was placed with: a
 // reparenting window manager frames the window before it maps it, with no move where it
-// keeps the client where it was asked to be. Under Wayland the compositor places windows,
-// and a client that asks to be moved is only warned.
+// keeps the client where it was asked to be. Under Wayland the compositor places windows:
+// a client cannot choose its position there.
 void TForm1::placeOnScreen() {
     const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     placedWithFrame_ = frame;
