@@ -23,7 +23,8 @@ wait_for() { # a check, tried for up to ten seconds
 case $mode in
 openbox)
   command -v Xvfb >/dev/null && command -v openbox >/dev/null || fail "needs Xvfb and openbox"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  # -noreset: the server would start afresh when its last client leaves, refusing the next.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   pids+=($!)
   wait_for test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$(cat "$work/display")"
