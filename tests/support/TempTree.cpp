@@ -86,8 +86,8 @@ void RemoveContents(int root) {
 
 TempTree::TempTree(const std::string& in) {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = (!in.empty() ? in : std::string(base && *base ? base : "/tmp")) +
-                          "/vintrel-test-XXXXXX";
+    std::string pattern =
+        (!in.empty() ? in : std::string(base && *base ? base : "/tmp")) + "/vintrel-test-XXXXXX";
     Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
     root_ = pattern;
     ::chmod(root_.c_str(), 0755); // readable by the unprivileged user of some tests
