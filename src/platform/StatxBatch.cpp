@@ -36,7 +36,7 @@ int64_t NowNanoseconds() {
 } // namespace
 
 StatxBatch::StatxBatch(int flags, unsigned mask, SharedStatxWay* sharedWay)
-    : flags_(flags), mask_(mask), sharedWay_(sharedWay) {}
+    : flags_(flags), mask_(mask), way_(sharedWay ? sharedWay : &ownWay_) {}
 
 StatxBatch::~StatxBatch() {
     if (ring_ == nullptr) return;
@@ -55,13 +55,12 @@ void StatxBatch::forceWay(const Way* way) {
 void StatxBatch::setUpRing() {
     ringTried_ = true;
     if (gRingsRefused.load() || gForcedWay.load() == static_cast<int>(Way::Plain)) {
-        chooser_.ringUnavailable();
+        way_->ringUnavailable();
         return;
     }
     auto ring = std::make_unique<io_uring>();
     if (io_uring_queue_init(kGroup, ring.get(), 0) != 0) { // ENOSYS, EPERM, ENOMEM
-        chooser_.ringUnavailable();
-        if (sharedWay_) sharedWay_->ringUnavailable();
+        way_->ringUnavailable();
         return;
     }
     // A statx that waits for the storage holds a kernel worker; by default a ring may have
@@ -73,10 +72,8 @@ void StatxBatch::setUpRing() {
 }
 
 void StatxBatch::dropRing() {
-    chooser_.ringUnavailable();
-    // A ring that failed here would fail for the other threads too.
-    if (sharedWay_ && ring_ != nullptr) sharedWay_->ringUnavailable();
     if (ring_ == nullptr) return;
+    way_->ringUnavailable(); // a ring that failed here would fail for the other threads too
     io_uring_queue_exit(ring_);
     delete ring_;
     ring_ = nullptr;
@@ -88,9 +85,7 @@ void StatxBatch::ask(int folder, const char* const* names, size_t count) {
     errors_.fill(kUnanswered);
     const int forced = gForcedWay.load(std::memory_order_relaxed);
     const int64_t start = NowNanoseconds();
-    const Way way = forced != kChoose ? static_cast<Way>(forced)
-                    : sharedWay_      ? sharedWay_->next(start)
-                                      : chooser_.next();
+    const Way way = forced != kChoose ? static_cast<Way>(forced) : way_->next(start);
     lastThroughRing_ = ring_ != nullptr && way == Way::Ring;
     if (lastThroughRing_ && !askThroughRing(folder, names, count)) dropRing();
     for (size_t i = 0; i < count; ++i) {
@@ -104,12 +99,7 @@ void StatxBatch::ask(int folder, const char* const* names, size_t count) {
     }
     if (forced != kChoose) return;
     const Way asked = lastThroughRing_ ? Way::Ring : Way::Plain;
-    const int64_t end = NowNanoseconds();
-    if (sharedWay_) {
-        sharedWay_->took(asked, start, end, static_cast<int64_t>(count));
-    } else {
-        chooser_.took(asked, end - start, static_cast<int64_t>(count));
-    }
+    way_->took(asked, start, NowNanoseconds(), static_cast<int64_t>(count));
 }
 
 bool StatxBatch::askThroughRing(int folder, const char* const* names, size_t count) {

@@ -3,12 +3,11 @@
 // to it in one system call and run on its workers: from the page cache that saves a system
 // call per name, and from the storage several inodes are fetched at once; but each name is
 // handed to a kernel worker, which on some machines costs more than it saves. So both ways
-// are timed as the walk goes and the cheaper one is used (StatxWayChooser). Where the kernel
+// are timed as the walk goes and the cheaper one is used (SharedStatxWay). Where the kernel
 // refuses io_uring (an old kernel, a sandbox) each name is asked with plain statx. The
 // answers are plain statx's either way.
 
 #include "SharedStatxWay.h"
-#include "StatxWayChooser.h"
 
 #include <array>
 #include <cstddef>
@@ -24,8 +23,8 @@ class StatxBatch {
     static constexpr size_t kGroup = 64;
 
     // statx's flags and mask, the same for every name. With `sharedWay` the way is chosen
-    // for all the batches that share it, as their threads ask together; without, for this
-    // batch alone.
+    // for all the batches that share it, as their threads ask together; without, this batch
+    // chooses alone.
     StatxBatch(int flags, unsigned mask, SharedStatxWay* sharedWay = nullptr);
     ~StatxBatch();
     StatxBatch(const StatxBatch&) = delete;
@@ -46,7 +45,6 @@ class StatxBatch {
     // For the bench and tests: every batch asks one way only, or chooses (nullptr); at the
     // start, VINTREL_STATX_WAY=plain|ring in the environment says the same.
     static void forceWay(const StatxWayChooser::Way* way);
-    const StatxWayChooser& chooser() const { return chooser_; }
 
   private:
     // False when the ring failed; names it did not answer keep kUnanswered.
@@ -59,8 +57,8 @@ class StatxBatch {
     io_uring* ring_ = nullptr;
     bool ringTried_ = false;
     bool lastThroughRing_ = false;
-    StatxWayChooser chooser_;
-    SharedStatxWay* sharedWay_;
+    SharedStatxWay ownWay_;
+    SharedStatxWay* way_; // ownWay_ or the one shared
     std::array<int, kGroup> errors_{};
     std::array<struct statx, kGroup> details_{};
 };
