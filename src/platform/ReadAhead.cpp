@@ -255,9 +255,9 @@ void ReadAhead::readAhead(FolderReader& reader, const std::shared_ptr<Slot>& slo
     int error = 0;
     const auto start = std::chrono::steady_clock::now();
     auto node = load(reader, parent, slot->entryIndex, slot.get(), error);
-    const auto took = std::chrono::steady_clock::now() - start;
+    const auto end = std::chrono::steady_clock::now();
     lock.lock();
-    noteReadTime(took, node ? node->batch.size() : 0);
+    noteReadTime(start, end, node ? node->batch.size() : 0);
     --parent->borrowers;
     parent.reset();
     replaceSlot(slot, node);
@@ -395,10 +395,11 @@ bool ReadPace::note(Clock::duration took, size_t entries, Clock::time_point now)
 }
 
 // Reads that take much longer per entry than the page cache answers wait for the storage.
-void ReadAhead::noteReadTime(std::chrono::steady_clock::duration took, size_t entries) {
+void ReadAhead::noteReadTime(std::chrono::steady_clock::time_point start,
+                             std::chrono::steady_clock::time_point end, size_t entries) {
     const bool wasWaiting = storageWaits_;
-    storageWaits_ = pace_.note(took, entries, std::chrono::steady_clock::now()) ||
-                    assumeSlowStorage.load(std::memory_order_relaxed);
+    storageWaits_ =
+        pace_.note(end - start, entries, end) || assumeSlowStorage.load(std::memory_order_relaxed);
     if (storageWaits_ && !wasWaiting) {
         // The others start the first time reads wait for the storage: on a warm cache they
         // would never read, and starting one costs about a millisecond.

@@ -110,7 +110,8 @@ class ReadAhead {
     void announceChildren(FolderNode& node);
     std::string relativePathOf(const FolderNode& node) const; // below the root, "" for it
     void helperLoop(bool onlyWhileStorageWaits);
-    void noteReadTime(std::chrono::steady_clock::duration took, size_t entries); // under the lock
+    void noteReadTime(std::chrono::steady_clock::time_point start,
+                      std::chrono::steady_clock::time_point end, size_t entries); // under the lock
     void startHelper(bool onlyWhileStorageWaits);
 
     // Descriptor bookkeeping, on the walk's thread.
