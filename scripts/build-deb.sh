@@ -5,19 +5,8 @@
 # hardening-check finds every protection in both programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/ensure-deps.sh
 # dpkg-dev: dpkg-shlibdeps and dpkg-buildflags; devscripts: hardening-check.
-missing=()
-for package in dpkg-dev lintian devscripts binutils; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/ensure-deps.sh dpkg-dev lintian devscripts binutils
 
 # The flags Debian builds its packages with (-g -O2 and the hardening), then CMake's Release
 # flags after them: the package is optimised at -O3, with debug symbols for the -dbgsym package.

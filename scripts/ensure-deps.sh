@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need, when missing.
+# Installs the Debian packages that building, running and testing need, when missing, and
+# those named as arguments (the package script's tools).
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,7 @@ packages=(
   fonts-wine
   clang libclang-rt-14-dev
 )
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do
