@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace vintrel {
 
@@ -26,9 +27,11 @@ struct DescriptorShares {
     size_t preOpened;
 };
 
+constexpr rlim_t kReservedDescriptors = 128 + ReadAhead::kMaxOpenWalked + ReadAhead::kHelpers;
+
 DescriptorShares SharesOfDescriptors() {
     rlimit limit{};
-    const rlim_t reserved = 128 + ReadAhead::kMaxOpenWalked + ReadAhead::kHelpers;
+    const rlim_t reserved = kReservedDescriptors;
     const rlim_t spare = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur > reserved
                              ? limit.rlim_cur - reserved
                              : 0;
@@ -61,6 +64,18 @@ class SpareBatches {
     std::mutex mutex_;
     std::vector<FolderBatch> spare_;
 };
+
+// Grows the process's table of descriptors at once to hold `count` of them. Each time a
+// process with several threads outgrows the table the kernel waits for every core to pass
+// through the scheduler before it frees the old one, which takes milliseconds; a walk that
+// opened its folders ahead would wait so at 128, 256, 512 and 1024 open descriptors.
+void ReserveDescriptors(size_t count) {
+    const int any = ::open("/", O_PATH | O_CLOEXEC);
+    if (any < 0) return;
+    const int last = ::fcntl(any, F_DUPFD_CLOEXEC, static_cast<int>(count) - 1);
+    if (last >= 0) ::close(last);
+    ::close(any);
+}
 
 SpareBatches& Spares() {
     static SpareBatches spares;
@@ -96,6 +111,7 @@ ReadAhead::ReadAhead(bool recurse, FolderFilter leaveOut, bool oneFileSystem, bo
     maxUnclaimed_ = shares.readAhead;
     maxPreOpened_ = shares.preOpened;
     if (!recurse_) return;
+    ReserveDescriptors(kReservedDescriptors + maxUnclaimed_ + maxPreOpened_);
     startHelper(false); // the one that reads ahead on a warm cache too
 }
 
@@ -253,11 +269,13 @@ void ReadAhead::readAhead(FolderReader& reader, const std::shared_ptr<Slot>& slo
     ++parent->borrowers; // the walk does not close it meanwhile
     lock.unlock();
     int error = 0;
+    const bool trying = statxWay_.trying();
     const auto start = std::chrono::steady_clock::now();
     auto node = load(reader, parent, slot->entryIndex, slot.get(), error);
     const auto end = std::chrono::steady_clock::now();
     lock.lock();
-    noteReadTime(start, end, node ? node->batch.size() : 0);
+    // A trial of the other statx way tells nothing of the storage's pace.
+    if (!trying && !statxWay_.trying()) noteReadTime(start, end, node ? node->batch.size() : 0);
     --parent->borrowers;
     parent.reset();
     replaceSlot(slot, node);
@@ -416,6 +434,11 @@ void ReadAhead::startHelper(bool onlyWhileStorageWaits) {
         helpers_.emplace_back([this, onlyWhileStorageWaits] { helperLoop(onlyWhileStorageWaits); });
     } catch (const std::system_error&) {
     }
+}
+
+size_t ReadAhead::helpersStarted() {
+    const std::lock_guard lock(mutex_);
+    return helpers_.size();
 }
 
 void ReadAhead::helperLoop(bool onlyWhileStorageWaits) {

@@ -88,6 +88,8 @@ class ReadAhead {
     static constexpr std::chrono::milliseconds kStorageWaitHeld{100};
     // For tests: every read counts as waiting for the storage, as on a cold cache.
     static inline std::atomic<bool> assumeSlowStorage{false};
+    // For tests: the helper threads started so far.
+    size_t helpersStarted();
 
   private:
     friend struct FolderNode;

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <liburing.h>
 #include <memory>
+#include <utility>
 
 namespace vintrel {
 
@@ -26,6 +27,7 @@ int WayFromEnvironment() {
     return kChoose;
 }
 std::atomic<int> gForcedWay{WayFromEnvironment()};
+std::atomic<int64_t> gRingGroupAtLeast{0};
 
 int64_t NowNanoseconds() {
     timespec now{};
@@ -36,9 +38,12 @@ int64_t NowNanoseconds() {
 } // namespace
 
 StatxBatch::StatxBatch(int flags, unsigned mask, SharedStatxWay* sharedWay)
-    : flags_(flags), mask_(mask), way_(sharedWay ? sharedWay : &ownWay_) {}
+    : flags_(flags), mask_(mask), way_(sharedWay ? sharedWay : &ownWay_) {
+    way_->askerStarted();
+}
 
 StatxBatch::~StatxBatch() {
+    way_->askerEnded();
     if (ring_ == nullptr) return;
     io_uring_queue_exit(ring_);
     delete ring_;
@@ -50,6 +55,10 @@ void StatxBatch::refuseRings(bool refuse) {
 
 void StatxBatch::forceWay(const Way* way) {
     gForcedWay.store(way ? static_cast<int>(*way) : kChoose);
+}
+
+void StatxBatch::slowRingGroups(int64_t nanoseconds) {
+    gRingGroupAtLeast.store(nanoseconds);
 }
 
 void StatxBatch::setUpRing() {
@@ -88,6 +97,14 @@ void StatxBatch::ask(int folder, const char* const* names, size_t count) {
     const Way way = forced != kChoose ? static_cast<Way>(forced) : way_->next(start);
     lastThroughRing_ = ring_ != nullptr && way == Way::Ring;
     if (lastThroughRing_ && !askThroughRing(folder, names, count)) dropRing();
+    if (const int64_t atLeast = gRingGroupAtLeast.load(std::memory_order_relaxed);
+        lastThroughRing_ && atLeast > 0) {
+        const int64_t left = start + atLeast - NowNanoseconds();
+        if (left > 0) {
+            const timespec pause{static_cast<time_t>(left / 1'000'000'000), left % 1'000'000'000};
+            nanosleep(&pause, nullptr);
+        }
+    }
     for (size_t i = 0; i < count; ++i) {
         // Names the ring left unanswered are asked plainly, and so is any error but "gone":
         // the ring's own refusals (a kernel without its statx, a worker that could not
@@ -98,6 +115,8 @@ void StatxBatch::ask(int folder, const char* const* names, size_t count) {
         if (ringError == EINVAL && errors_[i] == 0) dropRing(); // the kernel cannot do it
     }
     if (forced != kChoose) return;
+    // The first ring group starts the ring's workers: its time is not the ring's pace.
+    if (lastThroughRing_ && !std::exchange(ringStarted_, true)) return;
     const Way asked = lastThroughRing_ ? Way::Ring : Way::Plain;
     way_->took(asked, start, NowNanoseconds(), static_cast<int64_t>(count));
 }

@@ -45,6 +45,9 @@ class StatxBatch {
     // For the bench and tests: every batch asks one way only, or chooses (nullptr); at the
     // start, VINTREL_STATX_WAY=plain|ring in the environment says the same.
     static void forceWay(const StatxWayChooser::Way* way);
+    // For tests: every ring group takes at least this long, as where the ring's workers are
+    // slow to start and to run.
+    static void slowRingGroups(int64_t nanoseconds);
 
   private:
     // False when the ring failed; names it did not answer keep kUnanswered.
@@ -57,6 +60,7 @@ class StatxBatch {
     io_uring* ring_ = nullptr;
     bool ringTried_ = false;
     bool lastThroughRing_ = false;
+    bool ringStarted_ = false; // its first group, which starts the ring's workers, was asked
     SharedStatxWay ownWay_;
     SharedStatxWay* way_; // ownWay_ or the one shared
     std::array<int, kGroup> errors_{};

@@ -1,10 +1,12 @@
 #include "ReadAhead.h"
 #include "FileAttributes.h"
+#include "StatxBatch.h"
 #include "TempTree.h"
 #include "Unprivileged.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
@@ -98,6 +100,24 @@ int WalkAheadWithDescriptors(const TempTree& tree, rlim_t descriptors,
         if (reader.openRoot(tree.root(), node) != 0) return 2;
         return WalkAhead(reader, *node, "") == expected ? 0 : 1;
     });
+}
+
+// The helpers a walk of the whole tree started.
+size_t HelpersOfAWalk(const TempTree& tree) {
+    ReadAhead reader(true);
+    std::shared_ptr<FolderNode> node;
+    EXPECT_EQ(reader.openRoot(tree.root(), node), 0);
+    WalkAhead(reader, *node, "");
+    return reader.helpersStarted();
+}
+
+// The size of this process's table of descriptors.
+int DescriptorTableSize() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("FDSize:", 0) == 0) return std::stoi(line.substr(7));
+    }
+    return -1;
 }
 
 } // namespace
@@ -224,4 +244,42 @@ TEST(ReadPace, ReadsFromTheStorageAreToldAndHeldThroughQuickOnes) {
     EXPECT_TRUE(read(microseconds(60)));
     now += milliseconds(100);
     EXPECT_FALSE(read(microseconds(60)));
+}
+
+TEST(ReadAhead, ASlowTrialOfTheRingIsNoWaitForTheStorage) {
+    // Where the ring's workers are slow, a group of statx through the ring takes many times a
+    // plain one. The walk tries the ring at its start: its reads then must not look as if
+    // they waited for the storage, which would start every helper on a warm cache.
+    TempTree tree;
+    BuildRandomTree(tree, 400);
+    StatxBatch probe(AT_SYMLINK_NOFOLLOW, STATX_SIZE);
+    const char* name = ".";
+    const int root = open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
+    const StatxWayChooser::Way ring = StatxWayChooser::Way::Ring;
+    StatxBatch::forceWay(&ring);
+    probe.ask(root, &name, 1);
+    StatxBatch::forceWay(nullptr);
+    close(root);
+    if (!probe.askedThroughRing()) GTEST_SKIP() << "io_uring is refused here";
+    HelpersOfAWalk(tree); // the tree is in the page cache now
+    if (HelpersOfAWalk(tree) != 1) GTEST_SKIP() << "warm reads here are as slow as the storage";
+
+    StatxBatch::slowRingGroups(2'000'000);
+    const size_t helpers = HelpersOfAWalk(tree);
+    StatxBatch::slowRingGroups(0);
+    EXPECT_EQ(helpers, 1u);
+}
+
+TEST(ReadAhead, MakesRoomForItsDescriptorsBeforeItsHelpersRun) {
+    // A process with several threads that outgrows its table of descriptors waits for every
+    // core to pass through the scheduler, each time: milliseconds at 128, 256, 512 and 1024
+    // folders open ahead. The walk makes the room while it has only one thread.
+    EXPECT_EQ(vintrel::test::RunInChild([] {
+                  rlimit limit{4096, 4096};
+                  setrlimit(RLIMIT_NOFILE, &limit);
+                  if (DescriptorTableSize() >= 1024) return 2; // nothing to show
+                  ReadAhead reader(true);
+                  return DescriptorTableSize() >= 1024 ? 0 : 1;
+              }),
+              0);
 }

@@ -3,23 +3,23 @@
 #include "SharedStatxWay.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 using vintrel::SharedStatxWay;
 using Way = SharedStatxWay::Way;
 
 namespace {
 
-// Eight threads each ask a group of 20 names and then read the next folder (40 us), side by
-// side, for `nanoseconds`. A plain group takes `plainGroup` ns, a ring group `ringGroup`; the
+// `threads` threads each ask a group of 20 names and then read the next folder (40 us), side
+// by side, for `nanoseconds`. A plain group takes `plainGroup` ns, a ring group `ringGroup`; the
 // ring's workers take the cores the threads need, which makes their reading `ringDrag`
 // times slower. Timed group by group the ring can look cheaper and still cost the walk more.
 // Returns the groups asked through the ring.
 int Walk(SharedStatxWay& shared, int64_t& now, int64_t nanoseconds, int64_t plainGroup,
-         int64_t ringGroup, double ringDrag) {
-    constexpr int kThreads = 8;
+         int64_t ringGroup, double ringDrag, int threads = 8) {
     constexpr int64_t kReading = 40'000;
-    int64_t threadClock[kThreads];
-    for (int64_t& clock : threadClock) clock = now;
+    for (int i = 0; i < threads; ++i) shared.askerStarted();
+    std::vector<int64_t> threadClock(static_cast<size_t>(threads), now);
     const int64_t end = now + nanoseconds;
     int ringGroups = 0;
     for (bool any = true; any;) {
@@ -36,6 +36,7 @@ int Walk(SharedStatxWay& shared, int64_t& now, int64_t nanoseconds, int64_t plai
         }
     }
     now = end;
+    for (int i = 0; i < threads; ++i) shared.askerEnded();
     return ringGroups;
 }
 
@@ -67,11 +68,23 @@ TEST(SharedStatxWay, GroupsOfAnEarlierStretchOrAnotherWayAreNotCounted) {
     for (int i = 0; i < 2 * SharedStatxWay::kStretchGroups; ++i)
         shared.took(first, 0, 2 * kLength, 20);
     EXPECT_EQ(shared.next(2 * kLength), first);
-    // Enough groups of its own, over its whole length: the stretch ends, the probe goes on.
-    for (int i = 1; i < SharedStatxWay::kStretchGroups; ++i) shared.took(first, 1 + i, 2 + i, 20);
-    EXPECT_EQ(shared.next(100), first) << "one group short";
-    shared.took(first, 100, kLength + 1, 20);
-    EXPECT_EQ(shared.next(kLength + 2), other);
+    // Enough groups of its own (for a probe's stretch, of one thread), over its whole
+    // length: the stretch ends, the probe goes on.
+    shared.askerStarted();
+    for (int i = 1; i < SharedStatxWay::kProbeStretchGroupsPerAsker; ++i)
+        shared.took(first, 1 + i, kLength + 1 + i, 20);
+    EXPECT_EQ(shared.next(kLength + 100), first) << "one group short";
+    shared.took(first, 100, kLength + 200, 20);
+    EXPECT_EQ(shared.next(kLength + 300), other);
+}
+
+TEST(SharedStatxWay, AWayThatPlainlyLosesIsGivenUpAfterAShortStretch) {
+    // Two threads; a ring group costs ten times a plain one. The walk's first probe asks the
+    // ring for a few groups a thread, not for a long stretch's 64.
+    SharedStatxWay shared;
+    int64_t now = 0;
+    EXPECT_LE(Walk(shared, now, 50'000'000, 50'000, 500'000, 1.0, 2),
+              4 * SharedStatxWay::kProbeStretchGroupsPerAsker);
 }
 
 TEST(SharedStatxWay, OneThreadWithoutARingMakesItPlainForAll) {
