@@ -106,7 +106,10 @@ struct ReadAhead::Slot {
 
 ReadAhead::ReadAhead(bool recurse, FolderFilter leaveOut, bool oneFileSystem, bool detailFolders)
     : recurse_(recurse), leaveOut_(std::move(leaveOut)), oneFileSystem_(oneFileSystem),
-      detailFolders_(detailFolders) {
+      detailFolders_(detailFolders),
+      pace_(storageWaitForTests > 0 ? std::chrono::microseconds(storageWaitForTests.load())
+                                    : kStorageWait,
+            kStorageWaitHeld) {
     const DescriptorShares shares = SharesOfDescriptors();
     maxUnclaimed_ = shares.readAhead;
     maxPreOpened_ = shares.preOpened;

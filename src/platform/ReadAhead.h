@@ -88,6 +88,9 @@ class ReadAhead {
     static constexpr std::chrono::milliseconds kStorageWaitHeld{100};
     // For tests: every read counts as waiting for the storage, as on a cold cache.
     static inline std::atomic<bool> assumeSlowStorage{false};
+    // For tests: read-aheads made from now on take reads slower than this per entry for
+    // waits for the storage, instead of kStorageWait (0).
+    static inline std::atomic<std::chrono::microseconds::rep> storageWaitForTests{0};
     // For tests: the helper threads started so far.
     size_t helpersStarted();
 
@@ -140,11 +143,11 @@ class ReadAhead {
     size_t unclaimed_ = 0;                    // read by the helper, not yet taken
     size_t unclaimedEntries_ = 0;             // in those
     bool stopping_ = false;
-    std::condition_variable storageSlow_;           // wakes the helpers beyond the first
-    std::atomic<bool> storageWaits_{false};         // reads ahead wait for the storage
-    ReadPace pace_{kStorageWait, kStorageWaitHeld}; // of the reads ahead
-    std::vector<std::thread> helpers_; // the first from the start, the others once needed
-    size_t maxUnclaimed_ = 0;          // from the descriptor limit, once
+    std::condition_variable storageSlow_;   // wakes the helpers beyond the first
+    std::atomic<bool> storageWaits_{false}; // reads ahead wait for the storage
+    ReadPace pace_;                         // of the reads ahead
+    std::vector<std::thread> helpers_;      // the first from the start, the others once needed
+    size_t maxUnclaimed_ = 0;               // from the descriptor limit, once
     size_t maxPreOpened_ = 0;
     std::atomic<size_t> preOpened_{0}; // subfolders open and not yet read
 };
