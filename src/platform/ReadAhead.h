@@ -88,8 +88,8 @@ class ReadAhead {
     static constexpr std::chrono::milliseconds kStorageWaitHeld{100};
     // For tests: every read counts as waiting for the storage, as on a cold cache.
     static inline std::atomic<bool> assumeSlowStorage{false};
-    // For tests: read-aheads made from now on take reads slower than this per entry for
-    // waits for the storage, instead of kStorageWait (0).
+    // For tests: a read-ahead made from now on takes a read slower than this many
+    // microseconds an entry for one that waits for the storage (0: kStorageWait).
     static inline std::atomic<std::chrono::microseconds::rep> storageWaitForTests{0};
     // For tests: the helper threads started so far.
     size_t helpersStarted();
