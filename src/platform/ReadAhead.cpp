@@ -31,10 +31,10 @@ constexpr rlim_t kReservedDescriptors = 128 + ReadAhead::kMaxOpenWalked + ReadAh
 
 DescriptorShares SharesOfDescriptors() {
     rlimit limit{};
-    const rlim_t reserved = kReservedDescriptors;
-    const rlim_t spare = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur > reserved
-                             ? limit.rlim_cur - reserved
-                             : 0;
+    const rlim_t spare =
+        getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur > kReservedDescriptors
+            ? limit.rlim_cur - kReservedDescriptors
+            : 0;
     // 256 folders ahead: with a cold cache, fewer leave the helpers waiting for work, more
     // gain nothing; a few even when descriptors are scarce.
     return {std::clamp<size_t>(spare / 2, 8, 256), std::min<size_t>(spare / 2, 1024)};

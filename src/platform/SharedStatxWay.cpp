@@ -16,18 +16,18 @@ SharedStatxWay::Way SharedStatxWay::next(int64_t now) {
     return stretchWay_.load(std::memory_order_relaxed);
 }
 
+int64_t SharedStatxWay::leastGroups() const {
+    if (!probing_.load(std::memory_order_relaxed)) return kStretchGroups;
+    const int64_t askers = std::max<int64_t>(1, askers_.load(std::memory_order_relaxed));
+    return std::min(kStretchGroups, askers * kProbeStretchGroupsPerAsker);
+}
+
 void SharedStatxWay::took(Way way, int64_t start, int64_t end, int64_t names) {
     const int64_t stretchStart = stretchStart_.load(std::memory_order_relaxed);
     if (way != stretchWay_.load(std::memory_order_relaxed) || start < stretchStart) return;
     stretchNames_.fetch_add(names, std::memory_order_relaxed);
     const int64_t groups = stretchGroups_.fetch_add(1, std::memory_order_relaxed) + 1;
-    const int64_t leastGroups =
-        probing_.load(std::memory_order_relaxed)
-            ? std::min(kStretchGroups,
-                       std::max<int64_t>(1, askers_.load(std::memory_order_relaxed)) *
-                           kProbeStretchGroupsPerAsker)
-            : kStretchGroups;
-    if (end - stretchStart < kStretchNanoseconds || groups < leastGroups) return;
+    if (end - stretchStart < kStretchNanoseconds || groups < leastGroups()) return;
     const std::unique_lock lock(mutex_, std::try_to_lock);
     if (!lock.owns_lock() || stretchStart_.load(std::memory_order_relaxed) != stretchStart) return;
     const Way ended = stretchWay_.load(std::memory_order_relaxed);

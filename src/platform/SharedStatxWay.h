@@ -48,6 +48,7 @@ class SharedStatxWay {
     void askerEnded() { askers_.fetch_sub(1, std::memory_order_relaxed); }
 
   private:
+    int64_t leastGroups() const; // for the stretch to end
     // Every group reads the way and adds its names without the lock; the thread that ends a
     // stretch takes it, and one that finds it taken leaves the ending to the other.
     std::mutex mutex_;

@@ -35,6 +35,15 @@ int64_t NowNanoseconds() {
     return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
 }
 
+// For tests: a ring group that began at `start` lasts at least what slowRingGroups() set.
+void WaitOutSlowRingGroup(int64_t start) {
+    const int64_t left =
+        start + gRingGroupAtLeast.load(std::memory_order_relaxed) - NowNanoseconds();
+    if (left <= 0) return;
+    const timespec pause{static_cast<time_t>(left / 1'000'000'000), left % 1'000'000'000};
+    nanosleep(&pause, nullptr);
+}
+
 } // namespace
 
 StatxBatch::StatxBatch(int flags, unsigned mask, SharedStatxWay* sharedWay)
@@ -96,14 +105,9 @@ void StatxBatch::ask(int folder, const char* const* names, size_t count) {
     const int64_t start = NowNanoseconds();
     const Way way = forced != kChoose ? static_cast<Way>(forced) : way_->next(start);
     lastThroughRing_ = ring_ != nullptr && way == Way::Ring;
-    if (lastThroughRing_ && !askThroughRing(folder, names, count)) dropRing();
-    if (const int64_t atLeast = gRingGroupAtLeast.load(std::memory_order_relaxed);
-        lastThroughRing_ && atLeast > 0) {
-        const int64_t left = start + atLeast - NowNanoseconds();
-        if (left > 0) {
-            const timespec pause{static_cast<time_t>(left / 1'000'000'000), left % 1'000'000'000};
-            nanosleep(&pause, nullptr);
-        }
+    if (lastThroughRing_) {
+        if (!askThroughRing(folder, names, count)) dropRing();
+        WaitOutSlowRingGroup(start);
     }
     for (size_t i = 0; i < count; ++i) {
         // Names the ring left unanswered are asked plainly, and so is any error but "gone":
